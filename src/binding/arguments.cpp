@@ -5,20 +5,21 @@
 #include <string>
 #include <string_view>
 
+#include "binding/text.hpp"
+
 namespace ordavin::binding {
 
 namespace {
 
 bool too_many_positional(const Signature& signature, std::size_t given) {
     const std::size_t count = signature.names.size();
-    std::string message = std::string(signature.full_name) + " takes ";
-    if (signature.required == count) {
-        message += std::to_string(count);
-    } else {
-        message += "from " + std::to_string(signature.required) + " to " + std::to_string(count);
-    }
-    message += " positional arguments but " + std::to_string(given) +
-               (given == 1 ? " was given" : " were given");
+    const std::string range =
+        signature.required == count
+            ? std::to_string(count)
+            : concat({"from ", std::to_string(signature.required), " to ", std::to_string(count)});
+    const std::string message =
+        concat({signature.full_name, " takes ", range, " positional arguments but ",
+                std::to_string(given), given == 1 ? " was given" : " were given"});
     PyErr_SetString(PyExc_TypeError, message.c_str());
     return false;
 }
@@ -33,17 +34,16 @@ bool bind_keyword(const Signature& signature, PyObject* name, PyObject* value,
     for (std::size_t i = 0; i < signature.names.size(); ++i) {
         if (key != signature.names[i]) continue;
         if (slots[i] != nullptr) {
-            const std::string message = std::string(signature.full_name) +
-                                        " got multiple values for argument '" +
-                                        std::string(key) + "'";
+            const std::string message =
+                concat({signature.full_name, " got multiple values for argument '", key, "'"});
             PyErr_SetString(PyExc_TypeError, message.c_str());
             return false;
         }
         slots[i] = value;
         return true;
     }
-    const std::string message = std::string(signature.full_name) +
-                                " got an unexpected keyword argument '" + std::string(key) + "'";
+    const std::string message =
+        concat({signature.full_name, " got an unexpected keyword argument '", key, "'"});
     PyErr_SetString(PyExc_TypeError, message.c_str());
     return false;
 }
@@ -65,12 +65,12 @@ bool check_required(const Signature& signature, std::span<PyObject*> slots) {
                 list += listed + 1 == missing ? ", and " : ", ";
             }
         }
-        list += "'" + std::string(signature.names[i]) + "'";
+        list += concat({"'", signature.names[i], "'"});
         ++listed;
     }
-    const std::string message = std::string(signature.full_name) + " missing " +
-                                std::to_string(missing) + " required positional argument" +
-                                (missing == 1 ? ": " : "s: ") + list;
+    const std::string message =
+        concat({signature.full_name, " missing ", std::to_string(missing),
+                " required positional argument", missing == 1 ? ": " : "s: ", list});
     PyErr_SetString(PyExc_TypeError, message.c_str());
     return false;
 }

@@ -21,8 +21,8 @@ PyObject* panic_exception_type() noexcept {
     // Lives until the interpreter shuts down, like the module's types.
     static PyObject* type = nullptr;
     if (type == nullptr) {
-        type = PyErr_NewExceptionWithDoc("ordavin.PanicException", kPanicDoc,
-                                         PyExc_BaseException, nullptr);
+        type = PyErr_NewExceptionWithDoc("ordavin.PanicException", kPanicDoc, PyExc_BaseException,
+                                         nullptr);
     }
     return type;
 }
@@ -30,8 +30,8 @@ PyObject* panic_exception_type() noexcept {
 void raise_panic(std::string_view message) noexcept {
     PyObject* type = panic_exception_type();
     if (type == nullptr) return;
-    PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(
-        message.data(), static_cast<Py_ssize_t>(message.size())));
+    PyRef text = PyRef::steal(
+        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (!text) return;
     PyErr_SetObject(type, text.get());
 }

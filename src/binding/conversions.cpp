@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "binding/py_ref.hpp"
+#include "binding/text.hpp"
 
 namespace ordavin::binding {
 
@@ -18,10 +19,14 @@ constexpr const char* kUnknownTypeName = "<failed to extract type name>";
 /// length must not become a huge allocation.
 constexpr Py_ssize_t kMaxTrustedReservation = 1 << 16;
 
-bool raise_not_a_sequence(PyObject* object, const char* name) {
+void raise_sequence_expected(PyObject* object) {
     const std::string message =
-        "'" + type_name_of(object) + "' object cannot be converted to 'Sequence'";
+        concat({"'", type_name_of(object), "' object cannot be converted to 'Sequence'"});
     PyErr_SetString(PyExc_TypeError, message.c_str());
+}
+
+bool raise_not_a_sequence(PyObject* object, const char* name) {
+    raise_sequence_expected(object);
     return prefix_argument_error(name);
 }
 
@@ -58,9 +63,7 @@ bool read_point(PyObject* object, Point& point) {
         }
     }
     if (!PySequence_Check(object)) {
-        const std::string message =
-            "'" + type_name_of(object) + "' object cannot be converted to 'Sequence'";
-        PyErr_SetString(PyExc_TypeError, message.c_str());
+        raise_sequence_expected(object);
         return false;
     }
     const Py_ssize_t length = PySequence_Size(object);
@@ -91,8 +94,8 @@ bool read_double_buffer(PyObject* object, Py_ssize_t columns, std::vector<Elemen
     const bool is_double = view.itemsize == sizeof(double) &&
                            (format == "d" || format == "=d" || format == "@d" ||
                             (format == "<d" && std::endian::native == std::endian::little));
-    const bool shape_fits = columns == 0 ? view.ndim == 1
-                                         : view.ndim == 2 && view.shape[1] == columns;
+    const bool shape_fits =
+        columns == 0 ? view.ndim == 1 : view.ndim == 2 && view.shape[1] == columns;
     if (!is_double || !shape_fits) {
         PyBuffer_Release(&view);
         return false;
@@ -157,8 +160,7 @@ std::optional<std::vector<Element>> convert_list(PyObject* object, const char* n
 std::string type_name_of(PyObject* object) {
     PyRef name = PyRef::steal(
         PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(object)), "__qualname__"));
-    const char* text = name && PyUnicode_Check(name.get()) ? PyUnicode_AsUTF8(name.get())
-                                                           : nullptr;
+    const char* text = name && PyUnicode_Check(name.get()) ? PyUnicode_AsUTF8(name.get()) : nullptr;
     if (text == nullptr) {
         PyErr_Clear();
         return kUnknownTypeName;
@@ -200,8 +202,8 @@ std::optional<double> FloatForm::convert(PyObject* object, const char* name) {
 }
 
 std::optional<std::uint64_t> IndexForm::convert(PyObject* object, const char* name) {
-    PyRef integer = PyLong_Check(object) ? PyRef::borrow(object)
-                                         : PyRef::steal(PyNumber_Index(object));
+    PyRef integer =
+        PyLong_Check(object) ? PyRef::borrow(object) : PyRef::steal(PyNumber_Index(object));
     if (!integer) {
         prefix_argument_error(name);
         return std::nullopt;

@@ -71,8 +71,8 @@ public:
         Values values;
         bool converted = true;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((converted = converted && convert_one(std::get<I>(params_), slots[I],
-                                                   std::get<I>(values))),
+            ((converted =
+                  converted && convert_one(std::get<I>(params_), slots[I], std::get<I>(values))),
              ...);
         }(std::index_sequence_for<Forms...>{});
         if (!converted) return std::nullopt;
@@ -81,8 +81,7 @@ public:
 
 private:
     template <class Form>
-    static bool convert_one(const Param<Form>& param, PyObject* slot,
-                            typename Form::Value& value) {
+    static bool convert_one(const Param<Form>& param, PyObject* slot, typename Form::Value& value) {
         if (slot == nullptr) {
             value = *param.fallback;
             return true;

@@ -19,7 +19,9 @@ PyObject* new_pair(const Point& point) noexcept {
 
 }  // namespace
 
-PyRef to_python(double value) noexcept { return PyRef::steal(PyFloat_FromDouble(value)); }
+PyRef to_python(double value) noexcept {
+    return PyRef::steal(PyFloat_FromDouble(value));
+}
 
 PyRef to_python(std::uint64_t value) noexcept {
     return PyRef::steal(PyLong_FromUnsignedLongLong(value));

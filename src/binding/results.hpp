@@ -41,7 +41,9 @@ inline PyRef to_python(const std::vector<double>& values) noexcept {
 inline PyRef to_python(const std::vector<Point>& points) noexcept {
     return to_python(std::span<const Point>(points));
 }
-inline PyRef to_python(PyRef object) noexcept { return object; }
+inline PyRef to_python(PyRef object) noexcept {
+    return object;
+}
 
 /// None for an empty optional.
 template <class T>

@@ -51,8 +51,7 @@ PyMODINIT_FUNC PyInit_ordavin() {
         PyRef module = PyRef::steal(PyModule_Create(&module_definition));
         if (!module) return nullptr;
         if (!add_class(module.get(), "Path", ordavin::path::path_class()) ||
-            !add_class(module.get(), "ResamplingType",
-                       ordavin::path::resampling_type_class())) {
+            !add_class(module.get(), "ResamplingType", ordavin::path::resampling_type_class())) {
             return nullptr;
         }
         initialised = true;

@@ -5,7 +5,9 @@ namespace ordavin::path::docs {
 
 inline constexpr const char kPath[] =
     "Path(points=None, x=None, y=None)\n--\n\n"
-    "Path(points=None, x=None, y=None)\n\nClass storing a 2D path.\n\n:param points: List of points\n:param x: List of x coordinates\n:param y: List of y coordinates\n\n:type points: list[list[float]]\n:type x: list[float]\n:type y: list[float]";
+    "Path(points=None, x=None, y=None)\n\nClass storing a 2D path.\n\n:param points: List of "
+    "points\n:param x: List of x coordinates\n:param y: List of y coordinates\n\n:type points: "
+    "list[list[float]]\n:type x: list[float]\n:type y: list[float]";
 
 inline constexpr const char kFromPoints[] =
     "from_points(points)\n"
@@ -164,7 +166,9 @@ inline constexpr const char kSmoothedPath[] =
     "Smoothes the path using an algorithm from Autoware [1]. A QP has to be solved for that.\n"
     "CLARABEL [2] is used as the solver.\n"
     "\n"
-    "[1] https://autowarefoundation.github.io/autoware.universe/main/planning/autoware_path_smoother/docs/eb/\n"
+    "[1] "
+    "https://autowarefoundation.github.io/autoware.universe/main/planning/autoware_path_smoother/"
+    "docs/eb/\n"
     "[2] https://oxfordcontrol.github.io/ClarabelDocs/stable/\n"
     "\n"
     ":param max_deviation: Maximum deviation from the original path\n"

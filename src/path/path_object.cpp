@@ -17,6 +17,7 @@
 #include "binding/conversions.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
+#include "binding/text.hpp"
 #include "path/path_docs.hpp"
 #include "path/resampling_type_object.hpp"
 
@@ -37,8 +38,7 @@ using binding::required;
 using binding::to_python;
 
 struct PathObject {
-    PyObject_HEAD
-    binding::AccessCounter access;
+    PyObject_HEAD binding::AccessCounter access;
     Path path;
 };
 
@@ -56,8 +56,8 @@ PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
 PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
     if (auto* path = std::get_if<Path>(&result)) return path::to_python(std::move(*path));
     const auto status = std::get<qp::SolverStatus>(result);
-    binding::raise_panic("smoothing failed, the solver reported " +
-                         std::string(qp::to_string(status)));
+    binding::raise_panic(
+        binding::concat({"smoothing failed, the solver reported ", qp::to_string(status)}));
     return PyRef();
 }
 
@@ -65,10 +65,10 @@ PathObject* receiver_of(PyObject* self) {
     if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
         return reinterpret_cast<PathObject*>(self);
     }
-    const std::string message = "'" +
-                                (self != nullptr ? binding::type_name_of(self)
-                                                 : std::string("<failed to extract type name>")) +
-                                "' object cannot be converted to 'Path'";
+    const std::string type_name =
+        self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
+    const std::string message =
+        binding::concat({"'", type_name, "' object cannot be converted to 'Path'"});
     PyErr_SetString(PyExc_TypeError, message.c_str());
     return nullptr;
 }
@@ -104,9 +104,8 @@ PyObject* call_static(const Method<Forms...>& method, PyObject* const* args, Py_
         if (!slots) return nullptr;
         auto values = method.convert(*slots);
         if (!values) return nullptr;
-        return std::apply(
-                   [&](auto&... value) { return to_python(operation(std::move(value)...)); },
-                   *values)
+        return std::apply([&](auto&... value) { return to_python(operation(std::move(value)...)); },
+                          *values)
             .release();
     });
 }
@@ -136,7 +135,8 @@ PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
         auto values = kNew.convert(*slots);
         if (!values) return nullptr;
         auto& [points, x, y] = *values;
-        if (points && !x && !y) return path::to_python(Path::from_points(std::move(*points))).release();
+        if (points && !x && !y)
+            return path::to_python(Path::from_points(std::move(*points))).release();
         if (!points && x && y) {
             return path::to_python(Path::from_coordinates(std::move(*x), std::move(*y))).release();
         }
@@ -194,11 +194,11 @@ const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
 
 PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
-    return call_method(self, kFindCircleSegments, args, nargs, kwnames,
-                       [](const Path& path, std::uint64_t start, std::uint64_t end,
-                          double max_rmse) {
-                           return path.find_circle_segments(start, end, max_rmse);
-                       });
+    return call_method(
+        self, kFindCircleSegments, args, nargs, kwnames,
+        [](const Path& path, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            return path.find_circle_segments(start, end, max_rmse);
+        });
 }
 
 const Method<IndexForm, ResamplingTypeForm> kResampledPath(
@@ -213,15 +213,13 @@ PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs
                        });
 }
 
-const Method<FloatForm> kSmoothedPath("Path.smoothed_path()",
-                                      required<FloatForm>("max_deviation"));
+const Method<FloatForm> kSmoothedPath("Path.smoothed_path()", required<FloatForm>("max_deviation"));
 
 PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) noexcept {
-    return call_method(self, kSmoothedPath, args, nargs, kwnames,
-                       [](const Path& path, double max_deviation) {
-                           return path.smoothed_path(max_deviation);
-                       });
+    return call_method(
+        self, kSmoothedPath, args, nargs, kwnames,
+        [](const Path& path, double max_deviation) { return path.smoothed_path(max_deviation); });
 }
 
 PyObject* without_duplicate_points(PyObject* self, PyObject*) noexcept {
@@ -318,11 +316,7 @@ PyType_Slot slots[] = {
 };
 
 PyType_Spec spec = {
-    "builtins.Path",
-    sizeof(PathObject),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
-    slots,
+    "builtins.Path", sizeof(PathObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
 };
 
 }  // namespace

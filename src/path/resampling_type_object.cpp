@@ -7,6 +7,7 @@
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
 #include "binding/py_ref.hpp"
+#include "binding/text.hpp"
 
 namespace ordavin::path {
 
@@ -15,8 +16,7 @@ namespace {
 using binding::PyRef;
 
 struct ResamplingTypeObject {
-    PyObject_HEAD
-    binding::AccessCounter access;
+    PyObject_HEAD binding::AccessCounter access;
     ResamplingType value;
 };
 
@@ -36,7 +36,7 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) noexcept {
 }
 
 PyObject* repr(PyObject* self) noexcept {
-    const std::string text = std::string("ResamplingType.") + member_name(value_of(self));
+    const std::string text = binding::concat({"ResamplingType.", member_name(value_of(self))});
     return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
 }
 
@@ -124,8 +124,9 @@ std::optional<ResamplingType> ResamplingTypeForm::convert(PyObject* object, cons
     PyObject* type = resampling_type_class();
     if (type == nullptr) return std::nullopt;
     if (!PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type))) {
-        const std::string message = "'" + binding::type_name_of(object) +
-                                    "' object cannot be converted to 'ResamplingType'";
+        const std::string message =
+            binding::concat({"'", binding::type_name_of(object),
+                             "' object cannot be converted to 'ResamplingType'"});
         PyErr_SetString(PyExc_TypeError, message.c_str());
         binding::prefix_argument_error(name);
         return std::nullopt;
