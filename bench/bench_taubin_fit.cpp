@@ -38,7 +38,9 @@ int main() {
         double checksum = 0.0;
         for (int run = 0; run < 7; ++run) {
             const auto begin = std::chrono::steady_clock::now();
-            for (int i = 0; i < repeats; ++i) checksum += ordavin::util::taubin_circle_fit(x, y)->radius;
+            for (int i = 0; i < repeats; ++i) {
+                checksum += ordavin::util::taubin_circle_fit(x, y)->radius;
+            }
             const std::chrono::duration<double, std::micro> elapsed =
                 std::chrono::steady_clock::now() - begin;
             per_fit.push_back(elapsed.count() / repeats);
