@@ -15,6 +15,7 @@
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
+#include "binding/lapack_resolver.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -191,6 +192,7 @@ PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py
                                        PyObject* kwnames) noexcept {
     return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
                        [](const Path& path, double max_rmse) {
+                           binding::ensure_lapack();
                            return path.compute_circle_fit_curvature(max_rmse);
                        });
 }
@@ -204,6 +206,7 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
     return call_method(
         self, kFindCircleSegments, args, nargs, kwnames,
         [](const Path& path, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            binding::ensure_lapack();
             return path.find_circle_segments(start, end, max_rmse);
         });
 }
