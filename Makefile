@@ -1,14 +1,16 @@
 # Two entry points do all set-up on a fresh machine:
 #   make demo   builds the module into a project virtual environment and runs the example tour
-#   make test   builds it, then runs every test: pytest for the Python surface, GoogleTest
-#               (through ctest) for the C++ kernels and the QP layer
+#   make test   builds it, then runs every test: pytest for the Python surface (and the README's
+#               examples as doctests), the type stubs against the runtime with mypy, the sdist
+#               and wheel in a fresh venv, and GoogleTest (through ctest) for the C++ kernels
+#               and the QP layer
 SHELL := /bin/bash
 PYTHON ?= python3
 VENV := .venv
 PY := $(VENV)/bin/python
 CPP_BUILD := build/cpp-tests
 
-.PHONY: demo test test-python test-cpp install venv bench clean
+.PHONY: demo test test-python test-types test-package test-cpp install venv bench clean
 
 $(VENV)/.created:
 	$(PYTHON) -m venv $(VENV)
@@ -23,10 +25,20 @@ install: venv
 demo: install
 	$(PY) examples/tour.py
 
-test: install test-python test-cpp
+test: install test-python test-types test-package test-cpp
 
 test-python:
 	$(PY) -m pytest -q
+
+# The stubs must describe the module that was built (stubtest), and the examples and the stub
+# usage cases must type-check against them.
+test-types:
+	$(PY) -m mypy.stubtest ordavin --allowlist stubs/stubtest-allowlist.txt
+	$(PY) -m mypy examples tests/typing
+
+# sdist and wheel as a release builds them; the wheel alone in a fresh venv.
+test-package:
+	bash tools/check-package.sh $(abspath $(PY))
 
 test-cpp:
 	bash tools/ensure-cpp-test-deps.sh

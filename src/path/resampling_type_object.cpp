@@ -85,7 +85,7 @@ PyObject* from_value(PyObject*, PyObject* value) noexcept {
 
 PyMethodDef from_value_definition = {
     "ResamplingType._from_value", from_value, METH_O,
-    "_from_value(value)\n--\n\nThe member with the given integer value (used by pickle)."};
+    "_from_value(value, /)\n--\n\nThe member with the given integer value (used by pickle)."};
 
 PyObject* reduce(PyObject* self, PyObject*) noexcept {
     PyRef rebuild =
