@@ -1,0 +1,31 @@
+// An affine expression: a linear combination of variables plus a constant.
+#pragma once
+
+#include <cstdint>
+
+#include "qp/expressions/variable.hpp"
+#include "qp/util/flat_map.hpp"
+
+namespace qp {
+
+struct QuadraticExpression;
+
+/// constant + sum of coefficients[i] * v_i. A zero coefficient is an entry like any other: no
+/// operation removes entries, and some (the product, v - e) create zero-valued ones.
+struct AffineExpression {
+    using Coefficients = FlatMap<std::uint64_t, double>;
+
+    Coefficients coefficients;
+    double constant = 0.0;
+
+    /// The empty expression: no coefficients, constant 0.0.
+    AffineExpression() = default;
+    /// The expression 1.0 * variable.
+    explicit AffineExpression(Variable variable) { coefficients.insert_new(variable.index, 1.0); }
+
+    /// This expression times itself: squares c_i^2, mixed terms 2 c_i c_j, linear 2 u c_i for
+    /// every variable (also when the constant u is 0.0), constant u^2.
+    QuadraticExpression square() const;
+};
+
+}  // namespace qp
