@@ -1,16 +1,14 @@
-// The C++ exception that carries an already raised Python exception to the boundary.
+// Signals, from C++ code, that a Python exception is already set.
 #pragma once
 
 #include <exception>
 
 namespace ordavin::binding {
 
-/// Thrown by code that calls into Python after a call failed: the Python error indicator is
-/// set and holds the exception to raise. The boundary guard leaves it in place and returns
-/// the error to the interpreter, so the caller sees the original Python exception.
+/// A Python exception is set; the boundary guard lets it propagate.
 class PythonErrorAlreadySet : public std::exception {
 public:
-    const char* what() const noexcept override { return "a Python exception is set"; }
+    const char* what() const noexcept override { return "Python error already set"; }
 };
 
 }  // namespace ordavin::binding

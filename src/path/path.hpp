@@ -23,10 +23,10 @@ struct CircleSegment {
 
 /// Where a query point falls relative to the line through one segment A -> B.
 struct SegmentProjection {
-    Point foot;                    ///< foot of the perpendicular from the query point
-    double parameter = 0.0;        ///< t with foot = A + t (B - A); not clamped
-    double distance_along = 0.0;   ///< t * |B - A|, signed, from A along the segment
-    double distance = 0.0;         ///< |foot - query|
+    Point foot;                   ///< foot of the perpendicular from the query point
+    double parameter = 0.0;       ///< t with foot = A + t (B - A); not clamped
+    double distance_along = 0.0;  ///< t * |B - A|, signed, from A along the segment
+    double distance = 0.0;        ///< |foot - query|
 };
 
 /// The index of the path point at which the covering segment starts, and the projection.

@@ -4,12 +4,24 @@
 
 namespace ordavin::path {
 
-const std::vector<double>& Path::path_length_per_point() const { throw Panic("pending"); }
-double Path::length() const { throw Panic("pending"); }
-const std::vector<double>& Path::orientation() const { throw Panic("pending"); }
-const std::vector<Point>& Path::unit_tangent_vector() const { throw Panic("pending"); }
-const std::vector<double>& Path::curvature() const { throw Panic("pending"); }
-Path Path::resampled_path(std::uint64_t, ResamplingType) const { throw Panic("pending"); }
+const std::vector<double>& Path::path_length_per_point() const {
+    throw Panic("pending");
+}
+double Path::length() const {
+    throw Panic("pending");
+}
+const std::vector<double>& Path::orientation() const {
+    throw Panic("pending");
+}
+const std::vector<Point>& Path::unit_tangent_vector() const {
+    throw Panic("pending");
+}
+const std::vector<double>& Path::curvature() const {
+    throw Panic("pending");
+}
+Path Path::resampled_path(std::uint64_t, ResamplingType) const {
+    throw Panic("pending");
+}
 std::optional<LocatedPoint> Path::nearest_projection(Point, double) const {
     throw Panic("pending");
 }
