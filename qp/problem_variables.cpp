@@ -3,8 +3,7 @@
 
 namespace qp {
 
-std::vector<Variable> ProblemVariables::add_vector(std::uint64_t count,
-                                                   std::optional<double> lower,
+std::vector<Variable> ProblemVariables::add_vector(std::uint64_t count, std::optional<double> lower,
                                                    std::optional<double> upper) {
     const std::uint64_t first = variables_.size();
     variables_.insert(variables_.end(), count, VariableBounds{lower, upper});

@@ -1,6 +1,7 @@
 // An affine expression: a linear combination of variables plus a constant.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "qp/expressions/variable.hpp"
@@ -10,10 +11,19 @@ namespace qp {
 
 struct QuadraticExpression;
 
+/// Spreads variable indices over the index of a large coefficient map, which masks off the
+/// low bits: strided indices must not share them.
+struct VariableIndexHash {
+    std::size_t operator()(std::uint64_t index) const noexcept {
+        const std::uint64_t h = index * 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
 /// constant + sum of coefficients[i] * v_i. A zero coefficient is an entry like any other: no
 /// operation removes entries, and some (the product, v - e) create zero-valued ones.
 struct AffineExpression {
-    using Coefficients = FlatMap<std::uint64_t, double>;
+    using Coefficients = FlatMap<std::uint64_t, double, VariableIndexHash>;
 
     Coefficients coefficients;
     double constant = 0.0;

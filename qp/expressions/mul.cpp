@@ -22,9 +22,8 @@ QuadraticExpression multiply(const AffineExpression& a, const AffineExpression& 
     const double u = a.constant;
     const double v = b.constant;
     AffineExpression& linear = result.linear;
-    linear.coefficients = b.coefficients;
     linear.coefficients.reserve(a.coefficients.size() + b.coefficients.size());
-    linear.coefficients.transform_values([u](double beta) { return beta * u; });
+    for (const auto& [j, beta] : b.coefficients) linear.coefficients.insert_new(j, beta * u);
     for (const auto& [i, alpha] : a.coefficients) linear.coefficients.add(i, alpha * v);
     linear.constant = u * v;
     return result;
@@ -42,6 +41,8 @@ QuadraticExpression operator*(AffineExpression a, const AffineExpression& b) {
     return multiply(a, b);
 }
 
-QuadraticExpression AffineExpression::square() const { return multiply(*this, *this); }
+QuadraticExpression AffineExpression::square() const {
+    return multiply(*this, *this);
+}
 
 }  // namespace qp

@@ -22,9 +22,10 @@ struct VariablePair {
 
 struct VariablePairHash {
     std::size_t operator()(const VariablePair& pair) const noexcept {
-        // Variable indices are small and dense: mixing in the second index with a large odd
-        // multiplier keeps neighbouring pairs in different buckets.
-        return std::hash<std::uint64_t>{}(pair.first * 0x9E3779B97F4A7C15ULL ^ pair.second);
+        // Fibonacci hashing: the map masks off the low bits, so they must depend on both
+        // indices and on their high bits too.
+        const std::uint64_t mixed = (pair.first * 0x9E3779B97F4A7C15ULL) ^ pair.second;
+        return static_cast<std::size_t>((mixed * 0xBF58476D1CE4E5B9ULL) >> 17 ^ mixed);
     }
 };
 

@@ -26,7 +26,9 @@ PyObject* checked(PyObject* object) {
     return object;
 }
 
-PyRef steal_checked(PyObject* object) { return PyRef::steal(checked(object)); }
+PyRef steal_checked(PyObject* object) {
+    return PyRef::steal(checked(object));
+}
 
 PyRef attribute(PyObject* object, const char* name) {
     return steal_checked(PyObject_GetAttrString(object, name));
@@ -119,9 +121,9 @@ PyRef make_array(const ClarabelApi& api, const char* typecode, std::span<const T
     PyRef array = steal_checked(PyObject_CallFunction(api.array_type.get(), "s", typecode));
     if (values.empty()) return array;
     // The view lives only for this call, during which `values` is alive; frombytes copies.
-    PyRef view = steal_checked(PyMemoryView_FromMemory(
-        const_cast<char*>(reinterpret_cast<const char*>(values.data())),
-        static_cast<Py_ssize_t>(values.size_bytes()), PyBUF_READ));
+    PyRef view = steal_checked(
+        PyMemoryView_FromMemory(const_cast<char*>(reinterpret_cast<const char*>(values.data())),
+                                static_cast<Py_ssize_t>(values.size_bytes()), PyBUF_READ));
     steal_checked(PyObject_CallMethod(array.get(), "frombytes", "O", view.get()));
     return array;
 }
@@ -216,10 +218,10 @@ PyRef ClarabelSolver::make_python_settings() const {
     set_float(o, "min_switch_step_length", s.min_switch_step_length);
     set_float(o, "min_terminate_step_length", s.min_terminate_step_length);
     set_bool(o, "direct_kkt_solver", s.direct_kkt_solver);
-    set_attribute(o, "direct_solve_method",
-                  PyRef::steal(PyUnicode_FromStringAndSize(
-                      s.direct_solve_method.data(),
-                      static_cast<Py_ssize_t>(s.direct_solve_method.size()))));
+    set_attribute(
+        o, "direct_solve_method",
+        PyRef::steal(PyUnicode_FromStringAndSize(
+            s.direct_solve_method.data(), static_cast<Py_ssize_t>(s.direct_solve_method.size()))));
     set_bool(o, "static_regularization_enable", s.static_regularization_enable);
     set_float(o, "static_regularization_constant", s.static_regularization_constant);
     set_float(o, "static_regularization_proportional", s.static_regularization_proportional);
@@ -244,8 +246,7 @@ SolveResult ClarabelSolver::solve(ProblemVariables variables, QuadraticExpressio
     const ConstraintRows rows = assemble_constraints(variables, constraints);
     // A variable from another registry would widen P or A (or fall outside q): no problem
     // to solve. Checked here, since the builder grows to fit whatever it is given.
-    if (p.n != n || p.m != n || rows.a.n != n ||
-        !indices_below(objective.linear.coefficients, n)) {
+    if (p.n != n || p.m != n || rows.a.n != n || !indices_below(objective.linear.coefficients, n)) {
         return SolverStatus::OtherError;
     }
     const std::vector<double> q = objective.linear_as_vector(n);
@@ -259,8 +260,8 @@ SolveResult ClarabelSolver::solve(ProblemVariables variables, QuadraticExpressio
     PyRef cones = make_cones(api, rows.zero_cone, rows.nonnegative_cone);
 
     PyRef solver = steal_checked(PyObject_CallFunctionObjArgs(
-        api.default_solver.get(), p_object.get(), q_object.get(), a_object.get(),
-        b_object.get(), cones.get(), settings.get(), nullptr));
+        api.default_solver.get(), p_object.get(), q_object.get(), a_object.get(), b_object.get(),
+        cones.get(), settings.get(), nullptr));
     PyRef solution = steal_checked(PyObject_CallMethod(solver.get(), "solve", nullptr));
     PyRef status = attribute(solution.get(), "status");
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <limits>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/py_ref.hpp"

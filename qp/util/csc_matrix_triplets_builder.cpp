@@ -12,8 +12,7 @@ void CscMatrixTripletsBuilder::reserve(std::size_t count) {
     entry_values_.reserve(count);
 }
 
-void CscMatrixTripletsBuilder::add_triplet(std::uint64_t row, std::uint64_t column,
-                                           double value) {
+void CscMatrixTripletsBuilder::add_triplet(std::uint64_t row, std::uint64_t column, double value) {
     num_rows_ = std::max(num_rows_, row + 1);
     num_cols_ = std::max(num_cols_, column + 1);
     row_indices_.push_back(row);

@@ -1,4 +1,6 @@
 // The Clarabel adapter: settings in force, solutions, status mapping and Python errors.
+#include "qp/solver/clarabel_solver.hpp"
+
 #include <Python.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +14,6 @@
 #include "qp/expressions/add.hpp"
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
-#include "qp/solver/clarabel_solver.hpp"
 
 namespace qp {
 namespace {
@@ -43,8 +44,7 @@ protected:
     static SolveResult solve(const ClarabelSolver& solver, ProblemVariables registry,
                              QuadraticExpression objective, std::vector<Constraint> constraints) {
         try {
-            return solver.solve(std::move(registry), std::move(objective),
-                                std::move(constraints));
+            return solver.solve(std::move(registry), std::move(objective), std::move(constraints));
         } catch (const PythonErrorAlreadySet&) {
             PyErr_Print();
             ADD_FAILURE() << "the solve raised a Python exception";
@@ -220,8 +220,8 @@ TEST_F(ClarabelSolverTest, EvalVecFollowsTheGivenOrderAndOneSolverServesTwice) {
         v = registry.add_vector(3, std::nullopt, std::nullopt);
         QuadraticExpression objective;
         for (const Variable& variable : v) {
-            objective += (AffineExpression(variable) - static_cast<double>(variable.index + 1))
-                             .square();
+            objective +=
+                (AffineExpression(variable) - static_cast<double>(variable.index + 1)).square();
         }
         return objective;
     };
@@ -250,8 +250,8 @@ TEST_F(ClarabelSolverTest, ForeignVariableIsOtherErrorNotAWiderProblem) {
     const auto v = registry.add_vector(1, std::nullopt, std::nullopt);
     std::vector<Constraint> constraints;
     constraints.push_back(Equality{AffineExpression(v[0]) - Variable{5}});
-    const SolveResult result = solve(quiet_solver(), std::move(registry),
-                                     AffineExpression(v[0]).square(), constraints);
+    const SolveResult result =
+        solve(quiet_solver(), std::move(registry), AffineExpression(v[0]).square(), constraints);
     ASSERT_TRUE(std::holds_alternative<SolverStatus>(result));
     EXPECT_EQ(std::get<SolverStatus>(result), SolverStatus::OtherError);
 }
@@ -262,9 +262,9 @@ TEST_F(ClarabelSolverTest, ClarabelErrorPropagatesAsThePythonException) {
     settings.direct_solve_method = "no-such-method";
     ProblemVariables registry;
     const auto v = registry.add_vector(1, std::nullopt, std::nullopt);
-    EXPECT_THROW(ClarabelSolver(settings).solve(std::move(registry),
-                                                AffineExpression(v[0]).square(), {}),
-                 PythonErrorAlreadySet);
+    EXPECT_THROW(
+        ClarabelSolver(settings).solve(std::move(registry), AffineExpression(v[0]).square(), {}),
+        PythonErrorAlreadySet);
     ASSERT_TRUE(PyErr_Occurred());
     PyObject* type = nullptr;
     PyObject* value = nullptr;

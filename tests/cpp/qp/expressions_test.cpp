@@ -17,8 +17,7 @@ std::optional<double> linear_at(const AffineExpression& e, std::uint64_t index) 
     return value ? std::optional<double>(*value) : std::nullopt;
 }
 
-std::optional<double> quadratic_at(const QuadraticExpression& e, std::uint64_t i,
-                                   std::uint64_t j) {
+std::optional<double> quadratic_at(const QuadraticExpression& e, std::uint64_t i, std::uint64_t j) {
     const double* value = e.quadratic_coefficients.find(VariablePair{i, j});
     return value ? std::optional<double>(*value) : std::nullopt;
 }
@@ -158,20 +157,22 @@ TEST_F(ExpressionTest, QuadraticSumMergesSharedKeysAndCopiesOthers) {
 }
 
 TEST(FlatMapTest, LookupsStayRightPastTheLinearLimitAndAfterCopy) {
-    // Enough entries to switch to the hash index, merged twice: every key summed once per pass.
-    constexpr std::uint64_t count = 3 * FlatMap<std::uint64_t, double>::kLinearLimit;
+    // Enough entries to switch to the hash index and grow it several times; strided indices
+    // share their low bits. Merged twice: every key summed once per pass.
+    constexpr std::uint64_t count = 40 * AffineExpression::Coefficients::kLinearLimit;
+    constexpr std::uint64_t stride = 64;
     AffineExpression e;
-    for (std::uint64_t k = 0; k < count; ++k) e += static_cast<double>(k) * Variable{k};
+    for (std::uint64_t k = 0; k < count; ++k) e += static_cast<double>(k) * Variable{k * stride};
     AffineExpression copy = e;
     copy += e;
-    copy += 1.0 * Variable{count};
+    copy += 1.0 * Variable{1};
     ASSERT_EQ(copy.coefficients.size(), count + 1);
     for (std::uint64_t k = 0; k < count; ++k) {
-        EXPECT_EQ(linear_at(copy, k), 2.0 * static_cast<double>(k)) << k;
+        EXPECT_EQ(linear_at(copy, k * stride), 2.0 * static_cast<double>(k)) << k;
     }
-    EXPECT_EQ(linear_at(copy, count), 1.0);
+    EXPECT_EQ(linear_at(copy, 1), 1.0);
     EXPECT_EQ(e.coefficients.size(), count);
-    EXPECT_FALSE(linear_at(e, count).has_value());
+    EXPECT_FALSE(linear_at(e, 1).has_value());
 }
 
 }  // namespace

@@ -110,11 +110,11 @@ TEST(ConstraintAssemblyTest, WorkedExample) {
 
     const ConstraintRows rows = assemble_constraints(registry, constraints);
     EXPECT_EQ(to_dense(rows.a), (Dense{{1.0, 0.0, -1.0},
-                                      {1.0, 1.0, 0.0},
-                                      {0.0, 2.0, 0.0},
-                                      {0.0, -2.0, 0.0},
-                                      {0.0, 0.0, 1.0},
-                                      {0.0, 0.0, -1.0}}));
+                                       {1.0, 1.0, 0.0},
+                                       {0.0, 2.0, 0.0},
+                                       {0.0, -2.0, 0.0},
+                                       {0.0, 0.0, 1.0},
+                                       {0.0, 0.0, -1.0}}));
     EXPECT_EQ(rows.b, (std::vector<double>{0.0, 4.0, 2.0, 0.0, 5.0, 0.0}));
     EXPECT_EQ(rows.zero_cone, 1U);
     EXPECT_EQ(rows.nonnegative_cone, 5U);
