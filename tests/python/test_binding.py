@@ -297,7 +297,7 @@ class TestHostileSequences:
 
 
 def test_conversions_leak_no_references():
-    item = 1.5
+    item = float("1.5")  # a fresh object, not a constant other code shares
     pair = [item, item]
     good = [pair] * 10
     bad = [pair, [item, "x"]]
