@@ -16,10 +16,14 @@ enum class SolverStatus : std::uint8_t {
 /// "Solved", "Infeasible", "Unbounded" or "OtherError".
 constexpr std::string_view to_string(SolverStatus status) noexcept {
     switch (status) {
-        case SolverStatus::Solved: return "Solved";
-        case SolverStatus::Infeasible: return "Infeasible";
-        case SolverStatus::Unbounded: return "Unbounded";
-        case SolverStatus::OtherError: return "OtherError";
+        case SolverStatus::Solved:
+            return "Solved";
+        case SolverStatus::Infeasible:
+            return "Infeasible";
+        case SolverStatus::Unbounded:
+            return "Unbounded";
+        case SolverStatus::OtherError:
+            return "OtherError";
     }
     return "OtherError";
 }

@@ -4,6 +4,8 @@
 
 namespace ordavin::path {
 
-std::variant<Path, qp::SolverStatus> Path::smoothed_path(double) const { throw Panic("pending"); }
+std::variant<Path, qp::SolverStatus> Path::smoothed_path(double) const {
+    throw Panic("pending");
+}
 
 }  // namespace ordavin::path

@@ -1,0 +1,53 @@
+// The one place where C++ failures become Python exceptions.
+#include "binding/boundary.hpp"
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "binding/py_ref.hpp"
+#include "binding/python_error.hpp"
+
+namespace ordavin::binding {
+
+namespace {
+
+constexpr const char* kPanicDoc =
+    "An internal failure of ordavin: an operation was asked for something outside its domain.";
+
+}  // namespace
+
+PyObject* panic_exception_type() noexcept {
+    // Lives until the interpreter shuts down, like the module's types.
+    static PyObject* type = nullptr;
+    if (type == nullptr) {
+        type = PyErr_NewExceptionWithDoc("ordavin.PanicException", kPanicDoc, PyExc_BaseException,
+                                         nullptr);
+    }
+    return type;
+}
+
+void raise_panic(std::string_view message) noexcept {
+    PyObject* type = panic_exception_type();
+    if (type == nullptr) return;
+    PyRef text = PyRef::steal(
+        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+    if (!text) return;
+    PyErr_SetObject(type, text.get());
+}
+
+void translate_current_exception() noexcept {
+    try {
+        throw;
+    } catch (const PythonErrorAlreadySet&) {
+        if (!PyErr_Occurred()) raise_panic("a Python error was reported but none is set");
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        raise_panic(error.what());
+    } catch (...) {
+        raise_panic("unknown C++ exception");
+    }
+}
+
+}  // namespace ordavin::binding

@@ -1,0 +1,68 @@
+// Converting Python arguments into the values the path code works with.
+#pragma once
+
+#include <Python.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "util/point.hpp"
+
+namespace ordavin::binding {
+
+// Every conversion returns an empty optional with a Python error set when it fails. A
+// TypeError is reported as "argument '{name}': " followed by the original message, with the
+// original's cause carried over; other error types reach the caller unchanged.
+
+/// The qualified name of an object's type, as used in conversion messages.
+std::string type_name_of(PyObject* object);
+
+/// Replaces a pending TypeError by its "argument '{name}': ..." form. Always returns false.
+bool prefix_argument_error(const char* name) noexcept;
+
+/// An exact float is read directly; anything else goes through the interpreter's float
+/// conversion (__float__, __index__).
+struct FloatForm {
+    using Value = double;
+    static std::optional<double> convert(PyObject* object, const char* name);
+};
+
+/// An int, or an object with __index__, that fits in 64 bits unsigned.
+struct IndexForm {
+    using Value = std::uint64_t;
+    static std::optional<std::uint64_t> convert(PyObject* object, const char* name);
+};
+
+/// A sequence (not a str) of numbers.
+struct FloatListForm {
+    using Value = std::vector<double>;
+    static std::optional<std::vector<double>> convert(PyObject* object, const char* name);
+};
+
+/// A sequence of exactly two numbers.
+struct PointForm {
+    using Value = Point;
+    static std::optional<Point> convert(PyObject* object, const char* name);
+};
+
+/// A sequence (not a str) of points.
+struct PointListForm {
+    using Value = std::vector<Point>;
+    static std::optional<std::vector<Point>> convert(PyObject* object, const char* name);
+};
+
+/// None, or a value of the inner form; None means "not given".
+template <class Form>
+struct NoneOr {
+    using Value = std::optional<typename Form::Value>;
+    static std::optional<Value> convert(PyObject* object, const char* name) {
+        if (object == Py_None) return Value{};
+        auto value = Form::convert(object, name);
+        if (!value) return std::nullopt;
+        return Value{std::move(*value)};
+    }
+};
+
+}  // namespace ordavin::binding

@@ -1,0 +1,181 @@
+// The documentation of the Path class and its methods: text signature, "--", docstring.
+#pragma once
+
+namespace ordavin::path::docs {
+
+inline constexpr const char kPath[] =
+    "Path(points=None, x=None, y=None)\n--\n\n"
+    "Path(points=None, x=None, y=None)\n\nClass storing a 2D path.\n\n:param points: List of "
+    "points\n:param x: List of x coordinates\n:param y: List of y coordinates\n\n:type points: "
+    "list[list[float]]\n:type x: list[float]\n:type y: list[float]";
+
+inline constexpr const char kFromPoints[] =
+    "from_points(points)\n"
+    "--\n"
+    "\n"
+    "from_points(points)\n"
+    "\n"
+    "Initiates a path from a list of points.\n"
+    "\n"
+    ":param points: List of points\n"
+    "\n"
+    ":type points: list[list[float]]";
+
+inline constexpr const char kFromCoordinates[] =
+    "from_coordinates(x, y)\n"
+    "--\n"
+    "\n"
+    "from_coordinates(x, y)\n"
+    "\n"
+    "Initiates a path from its x and y coordinates\n"
+    "\n"
+    ":param x: List of x coordinates\n"
+    ":param y: List of y coordinates\n"
+    "\n"
+    ":type x: list[float]\n"
+    ":type y: list[float]";
+
+inline constexpr const char kWithoutDuplicatePoints[] =
+    "without_duplicate_points($self)\n"
+    "--\n"
+    "\n"
+    "without_duplicate_points()\n"
+    "\n"
+    "Returns the path without consecutive duplicate points.\n"
+    "\n"
+    ":returns: New path\n"
+    ":rtype: Path";
+
+inline constexpr const char kFindCircleSegments[] =
+    "find_circle_segments($self, start, end, max_rmse=0.15)\n"
+    "--\n"
+    "\n"
+    "find_circle_segments(start, end, max_rmse=0.15)\n"
+    "\n"
+    "Decomposes the path into its circle segments, such that the maximum\n"
+    "RMSE (root mean squared error) is not exceeded.\n"
+    "\n"
+    ":param start: Index of point to start from\n"
+    ":param end: Index of point to stop with\n"
+    ":param max_rmse: Maximum RMSE\n"
+    "\n"
+    ":type start: int\n"
+    ":type end: int\n"
+    ":type max_rmse: float\n"
+    "\n"
+    ":returns: The list of arc segments\n"
+    ":rtype: list[tuple[int, int, float]]";
+
+inline constexpr const char kComputeCircleFitCurvature[] =
+    "compute_circle_fit_curvature($self, max_rmse=0.15)\n"
+    "--\n"
+    "\n"
+    "compute_circle_fit_curvature(max_rmse=0.15)\n"
+    "\n"
+    "Computes the curvature by decomposing the path into arc segments.\n"
+    "\n"
+    ":param max_rmse: The maximum RMSE (root mean squared error) that is not exceeded when\n"
+    "                    fitting the arc segments\n"
+    "\n"
+    ":type max_rmse: float\n"
+    "\n"
+    ":returns: The curvature of the path\n"
+    ":rtype: list[float]";
+
+inline constexpr const char kResampledPath[] =
+    "resampled_path($self, number_points, resampling_type=...)\n"
+    "--\n"
+    "\n"
+    "resampled_path(number_points, resampling_type=ResamplingType.Linear)\n"
+    "\n"
+    "Resamples the path equidistantly using the given interpolation method.\n"
+    "\n"
+    ":param number_points: Number of points of the resampled path\n"
+    ":param resampling_type: Method of interpolation\n"
+    "\n"
+    ":type number_points: int\n"
+    ":type resampling_type: ResamplingType\n"
+    "\n"
+    ":returns: Resampled path\n"
+    ":rtype: Path";
+
+inline constexpr const char kIndexFromPoint[] =
+    "index_from_point($self, point, epsilon=1e-2)\n"
+    "--\n"
+    "\n"
+    "index_from_point(point, epsilon=1e-2)\n"
+    "\n"
+    "Returns the index of the nearest point on the path in front of the given point.\n"
+    "If the point outside the path, None is returned\n"
+    "\n"
+    ":param point: Point of interest\n"
+    ":param epsilon: The distance within two points are considered equal\n"
+    "\n"
+    ":type point: list[float]\n"
+    ":type epsilon: float\n"
+    "\n"
+    ":returns: The index of the nearest point\n"
+    ":rtype: Option[int]";
+
+inline constexpr const char kPathLengthFromPoint[] =
+    "path_length_from_point($self, point, epsilon=1e-2)\n"
+    "--\n"
+    "\n"
+    "path_length_from_point(point, epsilon=1e-2)\n"
+    "\n"
+    "Returns the path length from the first point to the given point.\n"
+    "If the point outside the path, None is returned\n"
+    "\n"
+    ":param point: Point of interest\n"
+    ":param epsilon: The distance within two points are considered equal\n"
+    "\n"
+    ":type point: list[float]\n"
+    ":type epsilon: float\n"
+    "\n"
+    ":returns: The path length\n"
+    ":rtype: Option[float]";
+
+inline constexpr const char kSubPath[] =
+    "sub_path($self, start=None, end=None, epsilon=0.01)\n"
+    "--\n"
+    "\n"
+    "sub_path(start=None, end=None, epsilon=0.01)\n"
+    "\n"
+    "Returns the sub path from start to end.\n"
+    "If start is None, the path begins at the beginning.\n"
+    "The same holds for end.\n"
+    "The new path is not necessarily equidistant.\n"
+    "\n"
+    ":param start: Beginning of the sub path\n"
+    ":param end: End of the sub path\n"
+    ":param epsilon: The distance within two points are considered equal\n"
+    "\n"
+    ":type start: list[float]\n"
+    ":type end: list[float]\n"
+    ":type epsilon: float\n"
+    "\n"
+    ":returns: The sub path\n"
+    ":rtype: Path";
+
+inline constexpr const char kSmoothedPath[] =
+    "smoothed_path($self, max_deviation)\n"
+    "--\n"
+    "\n"
+    "smoothed_path(max_deviation)\n"
+    "\n"
+    "Smoothes the path using an algorithm from Autoware [1]. A QP has to be solved for that.\n"
+    "CLARABEL [2] is used as the solver.\n"
+    "\n"
+    "[1] "
+    "https://autowarefoundation.github.io/autoware.universe/main/planning/autoware_path_smoother/"
+    "docs/eb/\n"
+    "[2] https://oxfordcontrol.github.io/ClarabelDocs/stable/\n"
+    "\n"
+    ":param max_deviation: Maximum deviation from the original path\n"
+    "\n"
+    ":type max_deviation: float\n"
+    "\n"
+    ":returns: The smoothed path\n"
+    ":rtype: Path";
+
+}  // namespace ordavin::path::docs

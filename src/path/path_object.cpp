@@ -1,0 +1,343 @@
+// The Python class Path: its construction, attributes, properties and methods.
+//
+// Every entry point follows the same steps: bind the arguments, check the receiver and take
+// shared access to its record, convert the arguments in declaration order, run the path
+// operation, build the Python result. The steps live in `call_method` and `read_property`;
+// each entry point only names its parameters and the operation.
+#include "path/path_object.hpp"
+
+#include <new>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <variant>
+
+#include "binding/access.hpp"
+#include "binding/boundary.hpp"
+#include "binding/conversions.hpp"
+#include "binding/method.hpp"
+#include "binding/results.hpp"
+#include "binding/text.hpp"
+#include "path/path_docs.hpp"
+#include "path/resampling_type_object.hpp"
+
+namespace ordavin::path {
+
+namespace {
+
+using binding::FloatForm;
+using binding::FloatListForm;
+using binding::IndexForm;
+using binding::Method;
+using binding::NoneOr;
+using binding::optional;
+using binding::PointForm;
+using binding::PointListForm;
+using binding::PyRef;
+using binding::required;
+using binding::to_python;
+
+struct PathObject {
+    PyObject_HEAD binding::AccessCounter access;
+    Path path;
+};
+
+PyTypeObject* the_class = nullptr;
+
+PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
+    return binding::build_list(segments.size(), [&](std::size_t i) -> PyObject* {
+        const CircleSegment& segment = segments[i];
+        return Py_BuildValue("(KKd)", static_cast<unsigned long long>(segment.start),
+                             static_cast<unsigned long long>(segment.end), segment.curvature);
+    });
+}
+
+/// A failed smoothing solve becomes PanicException naming the solver's status.
+PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
+    if (auto* path = std::get_if<Path>(&result)) return path::to_python(std::move(*path));
+    const auto status = std::get<qp::SolverStatus>(result);
+    binding::raise_panic(
+        binding::concat({"smoothing failed, the solver reported ", qp::to_string(status)}));
+    return PyRef();
+}
+
+PathObject* receiver_of(PyObject* self) {
+    if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
+        return reinterpret_cast<PathObject*>(self);
+    }
+    const std::string type_name =
+        self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
+    const std::string message =
+        binding::concat({"'", type_name, "' object cannot be converted to 'Path'"});
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return nullptr;
+}
+
+template <class... Forms, class Operation>
+PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
+                      Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        const auto nargs = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
+        auto slots = method.bind(args, nargs, kwnames);
+        if (!slots) return nullptr;
+        PathObject* receiver = receiver_of(self);
+        if (receiver == nullptr) return nullptr;
+        auto access = binding::SharedAccess::take(receiver->access);
+        if (!access) return nullptr;
+        auto values = method.convert(*slots);
+        if (!values) return nullptr;
+        return std::apply(
+                   [&](auto&... value) {
+                       return to_python(operation(receiver->path, std::move(value)...));
+                   },
+                   *values)
+            .release();
+    });
+}
+
+template <class... Forms, class Operation>
+PyObject* call_static(const Method<Forms...>& method, PyObject* const* args, Py_ssize_t nargsf,
+                      PyObject* kwnames, Operation operation) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        const auto nargs = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
+        auto slots = method.bind(args, nargs, kwnames);
+        if (!slots) return nullptr;
+        auto values = method.convert(*slots);
+        if (!values) return nullptr;
+        return std::apply([&](auto&... value) { return to_python(operation(std::move(value)...)); },
+                          *values)
+            .release();
+    });
+}
+
+template <class Operation>
+PyObject* read_property(PyObject* self, Operation operation) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        PathObject* receiver = receiver_of(self);
+        if (receiver == nullptr) return nullptr;
+        auto access = binding::SharedAccess::take(receiver->access);
+        if (!access) return nullptr;
+        return to_python(operation(receiver->path)).release();
+    });
+}
+
+// ---- construction ----------------------------------------------------------------------
+
+const Method<NoneOr<PointListForm>, NoneOr<FloatListForm>, NoneOr<FloatListForm>> kNew(
+    "Path.__new__()", optional<NoneOr<PointListForm>>("points", std::nullopt),
+    optional<NoneOr<FloatListForm>>("x", std::nullopt),
+    optional<NoneOr<FloatListForm>>("y", std::nullopt));
+
+PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        auto slots = kNew.bind(args, kwargs);
+        if (!slots) return nullptr;
+        auto values = kNew.convert(*slots);
+        if (!values) return nullptr;
+        auto& [points, x, y] = *values;
+        if (points && !x && !y)
+            return path::to_python(Path::from_points(std::move(*points))).release();
+        if (!points && x && y) {
+            return path::to_python(Path::from_coordinates(std::move(*x), std::move(*y))).release();
+        }
+        PyErr_SetString(PyExc_TypeError, "Create path either from points or coordinates");
+        return nullptr;
+    });
+}
+
+void dealloc(PyObject* self) noexcept {
+    PyTypeObject* type = Py_TYPE(self);
+    reinterpret_cast<PathObject*>(self)->path.~Path();
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+// ---- static methods --------------------------------------------------------------------
+
+const Method<PointListForm> kFromPoints("Path.from_points()", required<PointListForm>("points"));
+
+PyObject* from_points(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    return call_static(kFromPoints, args, nargs, kwnames, [](std::vector<Point> points) {
+        return Path::from_points(std::move(points));
+    });
+}
+
+const Method<FloatListForm, FloatListForm> kFromCoordinates("Path.from_coordinates()",
+                                                            required<FloatListForm>("x"),
+                                                            required<FloatListForm>("y"));
+
+PyObject* from_coordinates(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) noexcept {
+    return call_static(kFromCoordinates, args, nargs, kwnames,
+                       [](std::vector<double> x, std::vector<double> y) {
+                           return Path::from_coordinates(std::move(x), std::move(y));
+                       });
+}
+
+// ---- methods ---------------------------------------------------------------------------
+
+const Method<FloatForm> kComputeCircleFitCurvature("Path.compute_circle_fit_curvature()",
+                                                   optional<FloatForm>("max_rmse", 0.15));
+
+PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                       PyObject* kwnames) noexcept {
+    return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
+                       [](const Path& path, double max_rmse) {
+                           return path.compute_circle_fit_curvature(max_rmse);
+                       });
+}
+
+const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
+    "Path.find_circle_segments()", required<IndexForm>("start"), required<IndexForm>("end"),
+    optional<FloatForm>("max_rmse", 0.15));
+
+PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) noexcept {
+    return call_method(
+        self, kFindCircleSegments, args, nargs, kwnames,
+        [](const Path& path, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            return path.find_circle_segments(start, end, max_rmse);
+        });
+}
+
+const Method<IndexForm, ResamplingTypeForm> kResampledPath(
+    "Path.resampled_path()", required<IndexForm>("number_points"),
+    optional<ResamplingTypeForm>("resampling_type", ResamplingType::Linear));
+
+PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) noexcept {
+    return call_method(self, kResampledPath, args, nargs, kwnames,
+                       [](const Path& path, std::uint64_t number_points, ResamplingType type) {
+                           return path.resampled_path(number_points, type);
+                       });
+}
+
+const Method<FloatForm> kSmoothedPath("Path.smoothed_path()", required<FloatForm>("max_deviation"));
+
+PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) noexcept {
+    return call_method(
+        self, kSmoothedPath, args, nargs, kwnames,
+        [](const Path& path, double max_deviation) { return path.smoothed_path(max_deviation); });
+}
+
+PyObject* without_duplicate_points(PyObject* self, PyObject*) noexcept {
+    return read_property(self, [](const Path& path) { return path.without_duplicate_points(); });
+}
+
+const Method<PointForm, FloatForm> kIndexFromPoint("Path.index_from_point()",
+                                                   required<PointForm>("point"),
+                                                   optional<FloatForm>("epsilon", 0.01));
+
+PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) noexcept {
+    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
+                       [](const Path& path, Point point, double epsilon) {
+                           return path.index_from_point(point, epsilon);
+                       });
+}
+
+const Method<PointForm, FloatForm> kPathLengthFromPoint("Path.path_length_from_point()",
+                                                        required<PointForm>("point"),
+                                                        optional<FloatForm>("epsilon", 0.01));
+
+PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) noexcept {
+    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
+                       [](const Path& path, Point point, double epsilon) {
+                           return path.path_length_from_point(point, epsilon);
+                       });
+}
+
+const Method<NoneOr<PointForm>, NoneOr<PointForm>, FloatForm> kSubPath(
+    "Path.sub_path()", optional<NoneOr<PointForm>>("start", std::nullopt),
+    optional<NoneOr<PointForm>>("end", std::nullopt), optional<FloatForm>("epsilon", 0.01));
+
+PyObject* sub_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                   PyObject* kwnames) noexcept {
+    return call_method(self, kSubPath, args, nargs, kwnames,
+                       [](const Path& path, std::optional<Point> start, std::optional<Point> end,
+                          double epsilon) { return path.sub_path(start, end, epsilon); });
+}
+
+// ---- attributes and properties ---------------------------------------------------------
+
+template <auto Accessor>
+PyObject* get(PyObject* self, void*) noexcept {
+    return read_property(self, [](const Path& path) { return (path.*Accessor)(); });
+}
+
+constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
+
+template <class Function>
+PyCFunction as_cfunction(Function function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+PyGetSetDef getset[] = {
+    {"points", get<&Path::points>, nullptr, nullptr, nullptr},
+    {"x", get<&Path::x>, nullptr, nullptr, nullptr},
+    {"y", get<&Path::y>, nullptr, nullptr, nullptr},
+    {"path_length_per_point", get<&Path::path_length_per_point>, nullptr, nullptr, nullptr},
+    {"length", get<&Path::length>, nullptr, nullptr, nullptr},
+    {"orientation", get<&Path::orientation>, nullptr, nullptr, nullptr},
+    {"unit_tangent_vector", get<&Path::unit_tangent_vector>, nullptr, nullptr, nullptr},
+    {"curvature", get<&Path::curvature>, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef methods[] = {
+    {"from_points", as_cfunction(from_points), kFastKeywords | METH_STATIC, docs::kFromPoints},
+    {"from_coordinates", as_cfunction(from_coordinates), kFastKeywords | METH_STATIC,
+     docs::kFromCoordinates},
+    {"compute_circle_fit_curvature", as_cfunction(compute_circle_fit_curvature), kFastKeywords,
+     docs::kComputeCircleFitCurvature},
+    {"find_circle_segments", as_cfunction(find_circle_segments), kFastKeywords,
+     docs::kFindCircleSegments},
+    {"resampled_path", as_cfunction(resampled_path), kFastKeywords, docs::kResampledPath},
+    {"smoothed_path", as_cfunction(smoothed_path), kFastKeywords, docs::kSmoothedPath},
+    {"without_duplicate_points", as_cfunction(without_duplicate_points), METH_NOARGS,
+     docs::kWithoutDuplicatePoints},
+    {"index_from_point", as_cfunction(index_from_point), kFastKeywords, docs::kIndexFromPoint},
+    {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
+     docs::kPathLengthFromPoint},
+    {"sub_path", as_cfunction(sub_path), kFastKeywords, docs::kSubPath},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_getset, getset},
+    {Py_tp_methods, methods},
+    {Py_tp_new, reinterpret_cast<void*>(new_path)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_doc, const_cast<char*>(docs::kPath)},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {
+    "builtins.Path", sizeof(PathObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
+};
+
+}  // namespace
+
+PyObject* path_class() noexcept {
+    if (the_class == nullptr) {
+        the_class = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    }
+    return reinterpret_cast<PyObject*>(the_class);
+}
+
+PyRef to_python(Path path) {
+    PyObject* type = path_class();
+    if (type == nullptr) return PyRef();
+    auto* the_type = reinterpret_cast<PyTypeObject*>(type);
+    PyRef object = PyRef::steal(the_type->tp_alloc(the_type, 0));
+    if (!object) return object;
+    auto* record = reinterpret_cast<PathObject*>(object.get());
+    new (&record->access) binding::AccessCounter();
+    new (&record->path) Path(std::move(path));
+    return object;
+}
+
+}  // namespace ordavin::path
