@@ -1,0 +1,111 @@
+"""The module object and its two classes as Python sees them."""
+
+import subprocess
+import sys
+
+import pytest
+
+import ordavin
+from ordavin import Path, ResamplingType
+
+
+def test_module_surface():
+    assert ordavin.__doc__ == "Useful tools for working with paths"
+    assert ordavin.__all__ == ["Path", "ResamplingType"]
+    assert Path.__module__ == "builtins" and Path.__qualname__ == "Path"
+    assert ResamplingType.__module__ == "builtins"
+
+
+def test_import_stays_light():
+    code = "import sys, ordavin; print(sorted({'numpy', 'scipy', 'clarabel'} & set(sys.modules)))"
+    out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert out.stdout.strip() == "[]"
+
+
+@pytest.mark.parametrize(
+    "callable_, signature",
+    [
+        (Path, "(points=None, x=None, y=None)"),
+        (Path.from_points, "(points)"),
+        (Path.from_coordinates, "(x, y)"),
+        (Path.sub_path, "($self, start=None, end=None, epsilon=0.01)"),
+        (Path.index_from_point, "($self, point, epsilon=1e-2)"),
+        (Path.resampled_path, "($self, number_points, resampling_type=...)"),
+        (Path.without_duplicate_points, "($self)"),
+        (Path.smoothed_path, "($self, max_deviation)"),
+    ],
+)
+def test_text_signatures(callable_, signature):
+    assert callable_.__text_signature__ == signature
+
+
+def test_docstrings_are_split_from_signatures():
+    assert Path.__doc__.startswith("Path(points=None, x=None, y=None)\n\nClass storing a 2D path.")
+    assert Path.from_points.__doc__ == (
+        "from_points(points)\n\nInitiates a path from a list of points.\n\n"
+        ":param points: List of points\n\n:type points: list[list[float]]"
+    )
+    assert Path.smoothed_path.__doc__.splitlines()[5].startswith("[1] https://")
+    for name in ["points", "x", "y", "length", "curvature"]:
+        assert not getattr(Path, name).__doc__
+
+
+@pytest.mark.parametrize("base", [Path, ResamplingType])
+def test_classes_cannot_be_subclassed(base):
+    with pytest.raises(TypeError):
+        type("Derived", (base,), {})
+
+
+def test_path_instances_are_closed():
+    path = Path.from_points([[0, 0]])
+    with pytest.raises(AttributeError):
+        path.extra = 1
+    with pytest.raises(AttributeError):
+        path.points = []
+
+
+class TestResamplingType:
+    def test_members(self):
+        assert repr(ResamplingType.Cubic) == "ResamplingType.Cubic"
+        assert str(ResamplingType.Linear) == "ResamplingType.Linear"
+        assert (int(ResamplingType.Cubic), int(ResamplingType.Linear)) == (0, 1)
+        assert ResamplingType.Linear is ResamplingType.Linear
+
+    @pytest.mark.parametrize(
+        "left, right, equal",
+        [
+            (ResamplingType.Linear, ResamplingType.Linear, True),
+            (ResamplingType.Linear, ResamplingType.Cubic, False),
+            (ResamplingType.Linear, 1, True),
+            (ResamplingType.Cubic, 0, True),
+            (ResamplingType.Cubic, 1, False),
+            (ResamplingType.Linear, True, True),
+            (ResamplingType.Linear, 1.0, False),
+            (ResamplingType.Linear, "Linear", False),
+            (ResamplingType.Linear, 2**80, False),
+            (ResamplingType.Linear, None, False),
+        ],
+    )
+    def test_equality(self, left, right, equal):
+        assert (left == right) is equal
+        assert (left != right) is (not equal)
+
+    def test_integer_like_operands_use_index(self):
+        class Index:
+            def __index__(self):
+                return 1
+
+        class BrokenIndex:
+            def __index__(self):
+                raise RuntimeError("no")
+
+        assert ResamplingType.Linear == Index()
+        assert ResamplingType.Linear != BrokenIndex()
+
+    def test_no_ordering_no_hash_no_constructor(self):
+        with pytest.raises(TypeError):
+            ResamplingType.Cubic < ResamplingType.Linear
+        with pytest.raises(TypeError):
+            hash(ResamplingType.Linear)
+        with pytest.raises(TypeError, match="^No constructor defined for ResamplingType$"):
+            ResamplingType()
