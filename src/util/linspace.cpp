@@ -7,16 +7,9 @@ namespace ordavin::util {
 
 std::vector<double> linspace(double start, double end, std::uint64_t count) {
     if (count == 0) throw Panic("cannot space zero values");
-    if (count == 1) return {end};
-
+    const EvenSpacing spacing(start, end, count);
     std::vector<double> values(static_cast<std::size_t>(count));
-    const double step = (end - start) / (static_cast<double>(count) - 1.0);
-    values[0] = start;
-    for (std::size_t k = 1; k + 1 < values.size(); ++k) {
-        values[k] = static_cast<double>(k) * step + start;
-    }
-    // The last value is the end itself, not the accumulated steps.
-    values.back() = end;
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = spacing(k);
     return values;
 }
 

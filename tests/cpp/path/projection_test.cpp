@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <compare>
+#include <random>
+#include <vector>
 
 #include "path/path.hpp"
 #include "util/projection.hpp"
@@ -65,4 +68,53 @@ TEST(NearestProjection, NanQueryOrEpsilonLocatesNothing) {
     const auto start = path.nearest_projection({0.0, 0.0}, NAN);
     ASSERT_TRUE(start);
     EXPECT_EQ(start->second.parameter, 0.0);
+}
+
+namespace {
+
+// The covering segment found the slow way: every segment through compute_projection, the
+// nearest by IEEE total order, the first on ties.
+std::optional<std::pair<std::size_t, double>> brute_force(const Path& path, Point query) {
+    std::optional<std::pair<std::size_t, double>> best;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        const auto projection = compute_projection(path.points()[i], path.points()[i + 1], query);
+        if (!(projection.parameter >= 0.0 && projection.parameter < 1.0)) continue;
+        if (!best || std::strong_order(projection.distance, best->second) < 0) {
+            best = std::pair{i, projection.distance};
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+TEST(NearestProjection, AgreesWithAnExhaustiveSearch) {
+    // Noisy zigzags with repeated points and sizes around the search's block of segments; the
+    // queries sit near vertices and segments, where the blocks' shortcut must not lose one.
+    std::mt19937_64 generator(99);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    std::uniform_int_distribution<int> repeat(0, 9);
+    for (std::size_t count : {2u, 3u, 8u, 9u, 10u, 17u, 40u, 123u}) {
+        std::vector<Point> points;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!points.empty() && repeat(generator) == 0) {
+                points.push_back(points.back());
+                continue;
+            }
+            points.push_back({static_cast<double>(i) * 0.5 + noise(generator), noise(generator)});
+        }
+        const Path path = Path::from_points(points);
+        for (int k = 0; k < 300; ++k) {
+            const Point near = points[static_cast<std::size_t>(k) % count];
+            const Point query{near.x + noise(generator) * 0.2, near.y + noise(generator) * 0.2};
+            const auto located = path.nearest_projection(query, 0.0);
+            const auto expected = brute_force(path, query);
+            const bool snapped = query == points.front() || query == points.back();
+            if (snapped) continue;
+            ASSERT_EQ(located.has_value(), expected.has_value()) << count << " " << k;
+            if (!located) continue;
+            EXPECT_EQ(located->first, expected->first);
+            EXPECT_EQ(located->second.distance, expected->second);
+        }
+    }
 }
