@@ -15,6 +15,7 @@
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
+#include "binding/lapack_resolver.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -121,6 +122,13 @@ PyObject* read_property(PyObject* self, Operation operation) noexcept {
     });
 }
 
+constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
+
+template <class Function>
+PyCFunction as_cfunction(Function function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
 // ---- construction ----------------------------------------------------------------------
 
 const Method<NoneOr<PointListForm>, NoneOr<FloatListForm>, NoneOr<FloatListForm>> kNew(
@@ -184,6 +192,7 @@ PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py
                                        PyObject* kwnames) noexcept {
     return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
                        [](const Path& path, double max_rmse) {
+                           binding::ensure_lapack();
                            return path.compute_circle_fit_curvature(max_rmse);
                        });
 }
@@ -197,6 +206,7 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
     return call_method(
         self, kFindCircleSegments, args, nargs, kwnames,
         [](const Path& path, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            binding::ensure_lapack();
             return path.find_circle_segments(start, end, max_rmse);
         });
 }
@@ -261,18 +271,49 @@ PyObject* sub_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                           double epsilon) { return path.sub_path(start, end, epsilon); });
 }
 
+// ---- pickling and copying -------------------------------------------------------------
+
+// A pickle must name a callable that unpickling can import. The class itself cannot be found
+// by name (its module reads "builtins"), so a path is rebuilt by `Path._from_state(x, y)`, a
+// plain function kept in the class dictionary, which pickle finds as "ordavin.Path._from_state".
+// The coordinate vectors are stored whole, so unequal lengths, NaN and -0.0 survive; the
+// caches start empty again.
+PyMethodDef from_state_definition = {
+    "Path._from_state", as_cfunction(from_coordinates), kFastKeywords,
+    "_from_state(x, y)\n--\n\nRebuilds a pickled path from its coordinates."};
+
+PyObject* reduce(PyObject* self, PyObject*) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        PathObject* receiver = receiver_of(self);
+        if (receiver == nullptr) return nullptr;
+        PyRef rebuild = PyRef::steal(
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_state"));
+        if (!rebuild) return nullptr;
+        PyRef x = to_python(receiver->path.x());
+        if (!x) return nullptr;
+        PyRef y = to_python(receiver->path.y());
+        if (!y) return nullptr;
+        return Py_BuildValue("(O(OO))", rebuild.get(), x.get(), y.get());
+    });
+}
+
+/// Adds `Path._from_state` to the class dictionary.
+bool add_from_state(PyTypeObject* type) {
+    PyRef module_name = PyRef::steal(PyUnicode_FromString("ordavin"));
+    if (!module_name) return false;
+    PyRef function =
+        PyRef::steal(PyCFunction_NewEx(&from_state_definition, nullptr, module_name.get()));
+    if (!function) return false;
+    if (PyDict_SetItemString(type->tp_dict, "_from_state", function.get()) != 0) return false;
+    PyType_Modified(type);
+    return true;
+}
+
 // ---- attributes and properties ---------------------------------------------------------
 
 template <auto Accessor>
 PyObject* get(PyObject* self, void*) noexcept {
     return read_property(self, [](const Path& path) { return (path.*Accessor)(); });
-}
-
-constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
-
-template <class Function>
-PyCFunction as_cfunction(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }
 
 PyGetSetDef getset[] = {
@@ -303,6 +344,7 @@ PyMethodDef methods[] = {
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
      docs::kPathLengthFromPoint},
     {"sub_path", as_cfunction(sub_path), kFastKeywords, docs::kSubPath},
+    {"__reduce__", as_cfunction(reduce), METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -322,9 +364,10 @@ PyType_Spec spec = {
 }  // namespace
 
 PyObject* path_class() noexcept {
-    if (the_class == nullptr) {
-        the_class = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
-    }
+    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
+    PyRef type = PyRef::steal(PyType_FromSpec(&spec));
+    if (!type || !add_from_state(reinterpret_cast<PyTypeObject*>(type.get()))) return nullptr;
+    the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return reinterpret_cast<PyObject*>(the_class);
 }
 

@@ -69,6 +69,36 @@ PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
     return PyBool_FromLong((mine == theirs) == (op == Py_EQ));
 }
 
+// Pickling must name an importable callable, and the class's module reads "builtins"; so a
+// member is rebuilt by `ResamplingType._from_value(value)`, a plain function in the class
+// dictionary, which returns the very member object that was pickled.
+PyObject* from_value(PyObject*, PyObject* value) noexcept {
+    const long number = PyLong_AsLong(value);
+    if (number == -1 && PyErr_Occurred()) return nullptr;
+    if (number != 0 && number != 1) {
+        PyErr_Format(PyExc_ValueError, "%ld is not a ResamplingType value", number);
+        return nullptr;
+    }
+    const char* name = member_name(static_cast<ResamplingType>(number));
+    return PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), name);
+}
+
+PyMethodDef from_value_definition = {
+    "ResamplingType._from_value", from_value, METH_O,
+    "_from_value(value)\n--\n\nThe member with the given integer value (used by pickle)."};
+
+PyObject* reduce(PyObject* self, PyObject*) noexcept {
+    PyRef rebuild =
+        PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_value"));
+    if (!rebuild) return nullptr;
+    return Py_BuildValue("(O(i))", rebuild.get(), static_cast<int>(value_of(self)));
+}
+
+PyMethodDef methods[] = {
+    {"__reduce__", reduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 void dealloc(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
     type->tp_free(self);
@@ -82,6 +112,7 @@ PyType_Slot slots[] = {
     {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
     {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_methods, methods},
     {Py_tp_doc, const_cast<char*>("")},
     {0, nullptr},
 };
@@ -113,6 +144,13 @@ PyObject* resampling_type_class() noexcept {
     auto* candidate = reinterpret_cast<PyTypeObject*>(type.get());
     if (!add_member(candidate, ResamplingType::Cubic) ||
         !add_member(candidate, ResamplingType::Linear)) {
+        return nullptr;
+    }
+    PyRef module_name = PyRef::steal(PyUnicode_FromString("ordavin"));
+    if (!module_name) return nullptr;
+    PyRef function =
+        PyRef::steal(PyCFunction_NewEx(&from_value_definition, nullptr, module_name.get()));
+    if (!function || PyDict_SetItemString(candidate->tp_dict, "_from_value", function.get()) != 0) {
         return nullptr;
     }
     PyType_Modified(candidate);
