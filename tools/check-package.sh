@@ -64,9 +64,15 @@ assert pathlib.Path(ordavin.__file__).parent == site, ordavin.__file__
 assert (site / "ordavin-stubs" / "__init__.pyi").is_file()
 
 path = Path.from_points([[0, 0], [3, 4], [3, 4], [6, 8]])
-#LEN assert path.length == 10.0
+assert path.length == 10.0
 assert path.without_duplicate_points().points == [[0.0, 0.0], [3.0, 4.0], [6.0, 8.0]]
-#LEN assert math.isclose(path.orientation[0], math.atan2(4, 3))
+assert math.isclose(path.orientation[0], math.atan2(4, 3))
+# The declared dependencies suffice: scipy's LAPACK fits circles, clarabel smooths.
+circle = Path.from_points([[4 * math.cos(t / 10), 4 * math.sin(t / 10)] for t in range(20)])
+(segment,) = circle.find_circle_segments(0, 20)
+assert segment[:2] == (0, 20) and math.isclose(segment[2], 0.25), segment
+smooth = Path.from_points([[0, 0], [1, 1], [2, 0]]).smoothed_path(0.5)
+assert abs(smooth.points[1][1] - 0.5) < 1e-6, smooth.points
 copy = pickle.loads(pickle.dumps(path))
 assert copy.points == path.points and copy is not path
 assert pickle.loads(pickle.dumps(ResamplingType.Cubic)) is ResamplingType.Cubic
