@@ -44,10 +44,21 @@ def make_trajectory(seed: int, number_points: int = 200) -> Path:
     return Path.from_points(points)
 
 
-def clean(path: Path, max_deviation: float = 0.3, number_points: int = 100) -> Path:
-    """Duplicates removed, smoothed within `max_deviation`, resampled equidistantly."""
+def clean(
+    path: Path,
+    max_deviation: float = 0.3,
+    number_points: int = 100,
+    resampling_type: ResamplingType = ResamplingType.Cubic,
+) -> Path:
+    """Duplicates removed, smoothed within `max_deviation`, resampled equidistantly.
+
+    This function runs on the workers. When the script runs as __main__, Dask ships it by
+    value (cloudpickle), globals included; the classes Path and ResamplingType cannot travel
+    that way (they report the module "builtins"), so its body names neither: the member
+    arrives as a default argument, which pickles like any member.
+    """
     smooth = path.without_duplicate_points().smoothed_path(max_deviation)
-    return smooth.resampled_path(number_points, ResamplingType.Cubic)
+    return smooth.resampled_path(number_points, resampling_type)
 
 
 def clean_serially(paths: Sequence[Path], max_deviation: float, number_points: int) -> list[Path]:
@@ -57,11 +68,23 @@ def clean_serially(paths: Sequence[Path], max_deviation: float, number_points: i
 def clean_on_cluster(
     client: Client, paths: Sequence[Path], max_deviation: float, number_points: int
 ) -> list[Path]:
-    """The same cleaning, spread over the client's workers as a dask.bag."""
-    partitions = max(1, 4 * len(client.scheduler_info()["workers"]))
-    bag = db.from_sequence(paths, npartitions=partitions)
+    """The same cleaning, spread over the client's workers as a dask.bag, in input order.
+
+    The paths go to the workers as scattered chunks, one bag partition each (a few per
+    worker, to even out the load), rather than inside the task graph.
+    """
+    if not paths:
+        return []
+    workers = max(1, len(client.scheduler_info()["workers"]))
+    size = math.ceil(len(paths) / (4 * workers))
+    chunks = [list(paths[i : i + size]) for i in range(0, len(paths), size)]
+    # The futures must outlive the computation: once the last one is dropped, the scheduler
+    # may release the scattered data before the tasks that read it have run.
+    scattered = client.scatter(chunks)
+    bag = db.from_delayed(scattered)
     cleaned = bag.map(clean, max_deviation=max_deviation, number_points=number_points)
     result: list[Path] = cleaned.compute()
+    del scattered
     return result
 
 

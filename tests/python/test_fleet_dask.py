@@ -3,6 +3,8 @@
 import importlib
 import os
 import pathlib
+import subprocess
+import sys
 
 import pytest
 
@@ -47,3 +49,16 @@ def test_trajectories_are_reproducible_and_hold_stops(fleet):
     assert first.points != fleet.make_trajectory(8, 200).points
     # The generator repeats a point where the vehicle stands still; cleaning must cope with it.
     assert len(first.without_duplicate_points().points) < 200
+
+
+def test_script_ships_its_functions_by_value(fleet):
+    # Run as a script, the example's functions live in __main__, which the workers cannot
+    # import: Dask sends them by value with cloudpickle, globals and defaults included.
+    script = EXAMPLES / "fleet_dask.py"
+    args = ["--paths", "40", "--points", "50", "--resample", "20", "--serial"]
+    out = subprocess.run(
+        [sys.executable, str(script), *args], capture_output=True, text=True, timeout=120
+    )
+    assert out.returncode == 0, out.stderr[-2000:]
+    assert "40 trajectories cleaned on 2 workers" in out.stdout
+    assert "same results: True" in out.stdout
