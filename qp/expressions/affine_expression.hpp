@@ -1,0 +1,41 @@
+// An affine expression: a linear combination of variables plus a constant.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "qp/expressions/variable.hpp"
+#include "qp/util/flat_map.hpp"
+
+namespace qp {
+
+struct QuadraticExpression;
+
+/// Spreads variable indices over the index of a large coefficient map, which masks off the
+/// low bits: strided indices must not share them.
+struct VariableIndexHash {
+    std::size_t operator()(std::uint64_t index) const noexcept {
+        const std::uint64_t h = index * 0x9E3779B97F4A7C15ULL;
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+};
+
+/// constant + sum of coefficients[i] * v_i. A zero coefficient is an entry like any other: no
+/// operation removes entries, and some (the product, v - e) create zero-valued ones.
+struct AffineExpression {
+    using Coefficients = FlatMap<std::uint64_t, double, VariableIndexHash>;
+
+    Coefficients coefficients;
+    double constant = 0.0;
+
+    /// The empty expression: no coefficients, constant 0.0.
+    AffineExpression() = default;
+    /// The expression 1.0 * variable.
+    explicit AffineExpression(Variable variable) { coefficients.insert_new(variable.index, 1.0); }
+
+    /// This expression times itself: squares c_i^2, mixed terms 2 c_i c_j, linear 2 u c_i for
+    /// every variable (also when the constant u is 0.0), constant u^2.
+    QuadraticExpression square() const;
+};
+
+}  // namespace qp

@@ -1,0 +1,50 @@
+// A quadratic expression: a quadratic form over pairs of variables plus an affine part.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "qp/expressions/affine_expression.hpp"
+#include "qp/util/csc_matrix.hpp"
+#include "qp/util/flat_map.hpp"
+
+namespace qp {
+
+/// An ordered pair of variable indices; every key the layer creates has first <= second.
+struct VariablePair {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+
+    friend bool operator==(const VariablePair&, const VariablePair&) = default;
+};
+
+struct VariablePairHash {
+    std::size_t operator()(const VariablePair& pair) const noexcept {
+        // Fibonacci hashing: the map masks off the low bits, so they must depend on both
+        // indices and on their high bits too.
+        const std::uint64_t mixed = (pair.first * 0x9E3779B97F4A7C15ULL) ^ pair.second;
+        return static_cast<std::size_t>((mixed * 0xBF58476D1CE4E5B9ULL) >> 17 ^ mixed);
+    }
+};
+
+/// sum of quadratic_coefficients[(i, j)] * v_i * v_j + linear. The entry (1, 2) -> 3.0 stands
+/// for 3 v_1 v_2 and (1, 1) -> 3.0 for 3 v_1^2.
+struct QuadraticExpression {
+    using QuadraticCoefficients = FlatMap<VariablePair, double, VariablePairHash>;
+
+    QuadraticCoefficients quadratic_coefficients;
+    AffineExpression linear;
+
+    /// P of 1/2 x'Px for n variables, both triangles: 2w on the diagonal for w v_i^2, w at
+    /// (i, j) and (j, i) for w v_i v_j. Precondition: every index is below n.
+    CscMatrix quadratic_as_csc(std::uint64_t n) const;
+    /// The upper triangle of quadratic_as_csc(n), for solvers that read only that.
+    CscMatrix quadratic_as_upper_csc(std::uint64_t n) const;
+    /// q of q'x for n variables; the constant is dropped. Throws std::out_of_range for an
+    /// index of n or more.
+    std::vector<double> linear_as_vector(std::uint64_t n) const;
+};
+
+}  // namespace qp

@@ -1,0 +1,84 @@
+// Elastic-band smoothing of a path: one convex QP per call, solved with Clarabel.
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "path/path.hpp"
+#include "qp/constraint.hpp"
+#include "qp/expressions/add.hpp"
+#include "qp/expressions/mul.hpp"
+#include "qp/expressions/sub.hpp"
+#include "qp/problem_variables.hpp"
+#include "qp/solver/clarabel_solver.hpp"
+#include "util/panic.hpp"
+
+namespace ordavin::path {
+
+namespace {
+
+// Adds sum over i >= 2 of (v_i - 2 v_(i-1) + v_(i-2))^2, the bending of one coordinate.
+void add_bending(qp::QuadraticExpression& objective, const std::vector<qp::Variable>& v) {
+    for (std::size_t i = 2; i < v.size(); ++i) {
+        qp::AffineExpression second_difference = v[i] - (2.0 * v[i - 1]);
+        second_difference += qp::AffineExpression(v[i - 2]);
+        objective += second_difference.square();
+    }
+}
+
+}  // namespace
+
+// The elastic band: the end points stay fixed, and interior point i may move only along the
+// normal of the input direction theta_i, x_i = X_i + d sin(theta_i) l, y_i = Y_i - d cos(theta_i) l
+// with -1 <= l <= 1, i.e. by at most |d| to the right of the direction of travel (for d > 0).
+// Among these, the points with the least sum of squared second differences win. Variables:
+// x_0..x_(n-1), then y_0..y_(n-1), then the n - 2 offsets l.
+std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) const {
+    const std::size_t n = points_.size();
+    if (n < 2) throw Panic("smoothed_path needs a path of at least two points");
+    const std::vector<double>& theta = orientation();
+    const double d = max_deviation;
+
+    qp::ProblemVariables variables;
+    const std::vector<qp::Variable> x = variables.add_vector(n, std::nullopt, std::nullopt);
+    const std::vector<qp::Variable> y = variables.add_vector(n, std::nullopt, std::nullopt);
+    const std::vector<qp::Variable> offset =
+        variables.add_vector(n - 2, std::nullopt, std::nullopt);
+
+    qp::QuadraticExpression objective;
+    add_bending(objective, x);
+    add_bending(objective, y);
+
+    std::vector<qp::Constraint> constraints;
+    constraints.reserve(4 * n - 4);
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[0]) - x_[0]});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[0]) - y_[0]});
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[n - 1]) - x_[n - 1]});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[n - 1]) - y_[n - 1]});
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+        const qp::Variable l = offset[i - 1];
+        const double x_weight = d * std::sin(theta[i]);
+        const double y_weight = -d * std::cos(theta[i]);
+        constraints.push_back(qp::Equality{(x_[i] + x_weight * l) - x[i]});
+        constraints.push_back(qp::Equality{(y_[i] + y_weight * l) - y[i]});
+        constraints.push_back(qp::Bounded{std::nullopt, 0.0, qp::AffineExpression(l) - 1.0});
+        qp::AffineExpression minus_one;
+        minus_one.constant = -1.0;
+        constraints.push_back(qp::Bounded{std::nullopt, 0.0, std::move(minus_one) - l});
+    }
+
+    qp::ClarabelSettings settings;
+    settings.verbose = false;
+    const qp::ClarabelSolver solver(settings);
+    qp::SolveResult result =
+        solver.solve(std::move(variables), std::move(objective), std::move(constraints));
+    if (const auto* status = std::get_if<qp::SolverStatus>(&result)) return *status;
+
+    const auto& solution = std::get<qp::SolvedProblem>(result);
+    const std::vector<double> new_x = solution.eval_vec(x);
+    const std::vector<double> new_y = solution.eval_vec(y);
+    std::vector<Point> smoothed(n);
+    for (std::size_t i = 0; i < n; ++i) smoothed[i] = Point{new_x[i], new_y[i]};
+    return from_points(std::move(smoothed));
+}
+
+}  // namespace ordavin::path
