@@ -67,7 +67,7 @@ san-build: deep-deps install
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over both suites (the property tests included).
 check-sanitize: san-build
-	$(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 PYTHONPATH=$(PURELIB) \
+	$(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 ORDAVIN_TEST_PYTHON=$(abspath $(PY)) \
 	    $(SAN_BUILD)/tests/cpp/ordavin_cpp_tests --gtest_brief=1
 	$(SAN_PYTHON) -m pytest -q -p no:cacheprovider
 
