@@ -10,6 +10,7 @@
 #include "path/resampling_type.hpp"
 #include "qp/solver/solver_status.hpp"
 #include "util/point.hpp"
+#include "util/projection.hpp"
 
 namespace ordavin::path {
 
@@ -21,13 +22,7 @@ struct CircleSegment {
     double curvature = 0.0;
 };
 
-/// Where a query point falls relative to the line through one segment A -> B.
-struct SegmentProjection {
-    Point foot;                   ///< foot of the perpendicular from the query point
-    double parameter = 0.0;       ///< t with foot = A + t (B - A); not clamped
-    double distance_along = 0.0;  ///< t * |B - A|, signed, from A along the segment
-    double distance = 0.0;        ///< |foot - query|
-};
+using util::SegmentProjection;
 
 /// The index of the path point at which the covering segment starts, and the projection.
 using LocatedPoint = std::pair<std::uint64_t, SegmentProjection>;

@@ -1,0 +1,92 @@
+// The per-point quantities of a path, each computed on first use and kept in its cache.
+#include <algorithm>
+#include <cmath>
+
+#include "path/path.hpp"
+#include "util/differences.hpp"
+
+namespace ordavin::path {
+
+const std::vector<double>& Path::path_length_per_point() const {
+    if (path_length_per_point_cache) return *path_length_per_point_cache;
+
+    std::vector<double> lengths;
+    lengths.reserve(points_.size());
+    if (!points_.empty()) {
+        // A plain square root and a running left-to-right sum: the results must not depend on
+        // a guarded hypotenuse or on a reordered summation.
+        double total = 0.0;
+        lengths.push_back(total);
+        for (std::size_t i = 1; i < points_.size(); ++i) {
+            const double dx = points_[i].x - points_[i - 1].x;
+            const double dy = points_[i].y - points_[i - 1].y;
+            total += std::sqrt(dx * dx + dy * dy);
+            lengths.push_back(total);
+        }
+    }
+    path_length_per_point_cache = std::move(lengths);
+    return *path_length_per_point_cache;
+}
+
+double Path::length() const {
+    const std::vector<double>& lengths = path_length_per_point();
+    return lengths.empty() ? 0.0 : lengths.back();
+}
+
+const std::vector<double>& Path::orientation() const {
+    if (orientation_cache) return *orientation_cache;
+
+    const std::size_t count = points_.size();
+    std::vector<double> angles(count);
+    if (count == 1) angles[0] = 0.0;
+    if (count >= 2) {
+        // The heading at an interior point follows the chord between its neighbours; the ends
+        // use their only segment.
+        angles[0] = std::atan2(points_[1].y - points_[0].y, points_[1].x - points_[0].x);
+        for (std::size_t i = 1; i + 1 < count; ++i) {
+            angles[i] = std::atan2(points_[i + 1].y - points_[i - 1].y,
+                                   points_[i + 1].x - points_[i - 1].x);
+        }
+        angles[count - 1] = std::atan2(points_[count - 1].y - points_[count - 2].y,
+                                       points_[count - 1].x - points_[count - 2].x);
+    }
+    orientation_cache = std::move(angles);
+    return *orientation_cache;
+}
+
+const std::vector<Point>& Path::unit_tangent_vector() const {
+    if (unit_tangent_vector_cache) return *unit_tangent_vector_cache;
+
+    const std::vector<double> dx = util::compute_differences(x_);
+    const std::vector<double> dy = util::compute_differences(y_);
+    const std::size_t count = std::min(dx.size(), dy.size());
+    std::vector<Point> tangents(count);
+    // No guard: a zero difference (a repeated neighbour, a one-point path) gives NaN.
+    for (std::size_t i = 0; i < count; ++i) {
+        const double norm = std::sqrt(dx[i] * dx[i] + dy[i] * dy[i]);
+        tangents[i] = Point{dx[i] / norm, dy[i] / norm};
+    }
+    unit_tangent_vector_cache = std::move(tangents);
+    return *unit_tangent_vector_cache;
+}
+
+const std::vector<double>& Path::curvature() const {
+    if (curvature_cache) return *curvature_cache;
+
+    const std::vector<double> dx = util::compute_differences(x_);
+    const std::vector<double> ddx = util::compute_differences(dx);
+    const std::vector<double> dy = util::compute_differences(y_);
+    const std::vector<double> ddy = util::compute_differences(dy);
+    const std::size_t count = std::min(dx.size(), dy.size());
+    std::vector<double> kappa(count);
+    // Signed curvature of the index-parametrised curve; pow(.., 1.5) rather than r * sqrt(r)
+    // keeps the rounding of the general power function. A zero speed gives NaN or infinity.
+    for (std::size_t i = 0; i < count; ++i) {
+        const double speed_squared = dx[i] * dx[i] + dy[i] * dy[i];
+        kappa[i] = (dx[i] * ddy[i] - dy[i] * ddx[i]) / std::pow(speed_squared, 1.5);
+    }
+    curvature_cache = std::move(kappa);
+    return *curvature_cache;
+}
+
+}  // namespace ordavin::path
