@@ -73,9 +73,13 @@ check-sanitize: san-build
 
 # Reference leaks and exception-state errors, on the debug interpreter.
 check-refcount: deep-deps install
+	# Debian's debug headers are symlinks to the release ones; with canonical system headers
+	# GCC would then read the release pyconfig.h and count no references at all.
 	cmake -S . -B $(DBG_BUILD) -DORDAVIN_BUILD_MODULE=ON -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS=-fno-canonical-system-headers \
 	    -DPython_EXECUTABLE=$(DBG_PYTHON) > /dev/null
 	cmake --build $(DBG_BUILD) -j 2
+	nm -D $(DBG_BUILD)/ordavin.cpython-311d-x86_64-linux-gnu.so | grep -q _Py_RefTotal
 	ORDAVIN_EXPECT_MODULE_DIR=$(abspath $(DBG_BUILD)) PYTHONPATH=$(abspath $(DBG_BUILD)):$(PURELIB) \
 	    $(DBG_PYTHON) tests/refcount/harness.py
 
