@@ -50,9 +50,11 @@ def test_resampling_keeps_count_and_end_points(points, count, kind):
     assume(math.isfinite(path.length))
     result = path.resampled_path(count, kind)
     assert len(result.points) == count
-    # Repeated points give equal keys, where a sample may evaluate 0/0; without them the
-    # first and last samples land exactly on the end points.
-    if path.without_duplicate_points().points == path.points:
+    # Equal keys (repeated points, or segments so short their length underflows to 0) may
+    # evaluate 0/0, and beyond about 1e13 the fixed end-key offsets of 0.01 and 0.02 vanish
+    # in rounding; otherwise the first and last samples land exactly on the end points.
+    lengths = path.path_length_per_point
+    if all(a < b for a, b in zip(lengths, lengths[1:])) and path.length < 1e12:
         assert result.points[-1] == [float(v) for v in points[-1]]
         if count >= 2:
             assert result.points[0] == [float(v) for v in points[0]]
