@@ -301,6 +301,7 @@ def test_conversions_leak_no_references():
     pair = [item, item]
     good = [pair] * 10
     bad = [pair, [item, "x"]]
+    gc.collect()
     before = sys.getrefcount(item), sys.getrefcount(pair)
     for _ in range(2000):
         Path.from_points(good).points
