@@ -2,15 +2,32 @@
 #   make demo   builds the module into a project virtual environment and runs the example tour
 #   make test   builds it, then runs every test: pytest for the Python surface (and the README's
 #               examples as doctests), the type stubs against the runtime with mypy, the sdist
-#               and wheel in a fresh venv, and GoogleTest (through ctest) for the C++ kernels
-#               and the QP layer
+#               and wheel in a fresh venv, GoogleTest (through ctest) for the C++ kernels and
+#               the QP layer, then `check-deep`
+#   make check-deep   sanitizers, reference counting, valgrind, property tests and fuzzing
 SHELL := /bin/bash
 PYTHON ?= python3
 VENV := .venv
 PY := $(VENV)/bin/python
 CPP_BUILD := build/cpp-tests
+SAN_BUILD := build/asan
+DBG_BUILD := build/dbg
+DBG_PYTHON := /usr/bin/python3.11-dbg
+FUZZ_SECONDS ?= 60
+# The venv's packages (numpy, scipy, clarabel), for interpreters other than the venv's own.
+PURELIB = $$($(PY) -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])')
+SAN_RUNTIME = $$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)
+SAN_ENV = PYTHONMALLOC=malloc UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions=$(abspath tools/sanitizer/lsan.supp):print_suppressions=0
+# The stock interpreter with the sanitizer runtimes preloaded, importing the sanitized module.
+# Leak detection stays off here: the interpreter's own allocations would drown the report, and
+# leaks are what the C++ test run, check-refcount and check-valgrind look for.
+SAN_PYTHON = $(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=0 LD_PRELOAD="$(SAN_RUNTIME)" \
+    ORDAVIN_EXPECT_MODULE_DIR=$(abspath $(SAN_BUILD)) ORDAVIN_EXPECT_ASAN=1 \
+    PYTHONPATH=$(abspath $(SAN_BUILD)) $(PY)
 
-.PHONY: demo test test-python test-types test-package test-cpp install venv bench clean
+.PHONY: demo test test-python test-types test-package test-cpp install venv bench clean \
+	check-deep deep-deps check-sanitize check-refcount check-valgrind check-fuzz san-build
 
 $(VENV)/.created:
 	$(PYTHON) -m venv $(VENV)
@@ -25,7 +42,7 @@ install: venv
 demo: install
 	$(PY) examples/tour.py
 
-test: install test-python test-types test-package test-cpp
+test: install test-python test-types test-package test-cpp check-deep
 
 test-python:
 	$(PY) -m pytest -q
@@ -47,6 +64,44 @@ test-cpp:
 	cmake --build $(CPP_BUILD) -j 2
 	PYTHONPATH=$$($(PY) -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])') \
 	    ctest --test-dir $(CPP_BUILD) --output-on-failure -j 2
+
+check-deep: check-sanitize check-refcount check-valgrind check-fuzz
+
+deep-deps:
+	bash tools/ensure-cpp-test-deps.sh
+	bash tools/ensure-deep-check-deps.sh
+
+san-build: deep-deps install
+	cmake -S . -B $(SAN_BUILD) -DORDAVIN_SANITIZE=ON -DORDAVIN_BUILD_TESTS=ON \
+	    -DORDAVIN_BUILD_MODULE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+	    -DPython_EXECUTABLE=$(abspath $(PY)) > /dev/null
+	cmake --build $(SAN_BUILD) -j 2
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over both suites (the property tests included).
+check-sanitize: san-build
+	$(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 ORDAVIN_TEST_PYTHON=$(abspath $(PY)) \
+	    $(SAN_BUILD)/tests/cpp/ordavin_cpp_tests --gtest_brief=1
+	$(SAN_PYTHON) -m pytest -q -p no:cacheprovider
+
+# Reference leaks and exception-state errors, on the debug interpreter.
+check-refcount: deep-deps install
+	# Debian's debug headers are symlinks to the release ones; with canonical system headers
+	# GCC would then read the release pyconfig.h and count no references at all.
+	cmake -S . -B $(DBG_BUILD) -DORDAVIN_BUILD_MODULE=ON -DCMAKE_BUILD_TYPE=Debug \
+	    -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS=-fno-canonical-system-headers \
+	    -DPython_EXECUTABLE=$(DBG_PYTHON) > /dev/null
+	cmake --build $(DBG_BUILD) -j 2
+	nm -D $(DBG_BUILD)/ordavin.cpython-311d-x86_64-linux-gnu.so | grep -q _Py_RefTotal
+	ORDAVIN_EXPECT_MODULE_DIR=$(abspath $(DBG_BUILD)) PYTHONPATH=$(abspath $(DBG_BUILD)):$(PURELIB) \
+	    $(DBG_PYTHON) tests/refcount/harness.py
+
+# C++ heap leaks and memory errors in the installed (release) module.
+check-valgrind: deep-deps install
+	$(PY) tests/valgrind/run_valgrind.py --python $(PY) --workload tests/valgrind/workload.py
+
+# A fixed-budget fuzzing run of the binding layer, on the sanitized module.
+check-fuzz: san-build
+	$(SAN_PYTHON) tests/fuzz/fuzz_binding.py --seconds $(FUZZ_SECONDS)
 
 bench: install
 	$(PY) -m pip install -q ".[bench]"

@@ -16,6 +16,7 @@
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
 #include "binding/lapack_resolver.hpp"
+#include "binding/memory_limit.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -219,6 +220,9 @@ PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs
                          PyObject* kwnames) noexcept {
     return call_method(self, kResampledPath, args, nargs, kwnames,
                        [](const Path& path, std::uint64_t number_points, ResamplingType type) {
+                           // The new path holds each point, its x and its y.
+                           binding::check_fits_in_memory(number_points,
+                                                         sizeof(Point) + 2 * sizeof(double));
                            return path.resampled_path(number_points, type);
                        });
 }
