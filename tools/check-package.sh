@@ -37,7 +37,8 @@ if [[ -n $missing ]]; then
     exit 1
 fi
 # The stubs are in the wheel under their PEP 561 name.
-unzip -l "${wheels[0]}" | grep -q ' ordavin-stubs/__init__.pyi$' || {
+"$python" -c 'import sys, zipfile; sys.exit(sys.argv[2] not in zipfile.ZipFile(sys.argv[1]).namelist())' \
+    "${wheels[0]}" ordavin-stubs/__init__.pyi || {
     echo "wheel lacks ordavin-stubs/__init__.pyi" >&2
     exit 1
 }
