@@ -8,7 +8,7 @@ VENV := .venv
 PY := $(VENV)/bin/python
 CPP_BUILD := build/cpp-tests
 
-.PHONY: demo test test-python test-cpp install venv bench clean
+.PHONY: demo test test-python test-cpp bench-guard install venv bench clean
 
 $(VENV)/.created:
 	$(PYTHON) -m venv $(VENV)
@@ -23,7 +23,7 @@ install: venv
 demo: install
 	$(PY) examples/tour.py
 
-test: install test-python test-cpp
+test: install test-python bench-guard test-cpp
 
 test-python:
 	$(PY) -m pytest -q
@@ -36,9 +36,13 @@ test-cpp:
 	PYTHONPATH=$$($(PY) -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])') \
 	    ctest --test-dir $(CPP_BUILD) --output-on-failure -j 2
 
+# Speed ratios against the peers at small sizes (about 5 s); fails when one drops below its floor.
+bench-guard:
+	$(PY) bench/run_all.py --guard
+
 bench: install
 	$(PY) -m pip install -q ".[bench]"
-	$(PY) bench/run_all.py
+	$(PY) bench/run_all.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build dist $(VENV)
