@@ -401,6 +401,7 @@ def machine():
     except OSError:
         pass
     return (f"{datetime.date.today().isoformat()}, {cpu}, {os.cpu_count()} cores, "
+            f"load average {os.getloadavg()[0]:.1f} at start, "
             f"Python {platform.python_version()}, numpy {np.__version__}")
 
 
