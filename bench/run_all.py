@@ -447,8 +447,9 @@ def main():
                       smoothing_sizes=(100, 1_000, 10_000, 100_000),
                       cvxpy_sizes=(100, 1_000, 10_000), fit_sizes=(10, 100, 1_000),
                       circle_sizes=(1_000, 10_000, 100_000), circle_peer_sizes=(1_000, 10_000))
+    setting = machine()
     rows, smoothing = collect(**config)
-    text = (f"{README_INTRO}\n\nRun of {machine()}:\n\n"
+    text = (f"{README_INTRO}\n\nRun of {setting}:\n\n"
             f"{table(rows, smoothing, import_time(), cached_property_times())}")
     print(text)
     if args.write_readme:
