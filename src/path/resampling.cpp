@@ -141,7 +141,7 @@ Path Path::resampled_path(std::uint64_t number_points, ResamplingType resampling
 
     // The keys of the two splines are read in place rather than copied into two Spline
     // records; the values are those of make_spline and sample_with_key.
-    const PathKeys keys(lengths, x_, y_);
+    const PathKeys keys(lengths, x(), y());
     const std::size_t last_key = keys.size() - 1;
     const util::EvenSpacing samples(0.0, total_length, number_points);
     const bool linear = resampling_type == ResamplingType::Linear;
