@@ -26,8 +26,8 @@ SAN_PYTHON = $(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=0 LD_PRELOAD="
     ORDAVIN_EXPECT_MODULE_DIR=$(abspath $(SAN_BUILD)) ORDAVIN_EXPECT_ASAN=1 \
     PYTHONPATH=$(abspath $(SAN_BUILD)) $(PY)
 
-.PHONY: demo test test-python test-types test-package test-cpp install venv bench clean \
-	check-deep deep-deps check-sanitize check-refcount check-valgrind check-fuzz san-build
+.PHONY: demo test test-python test-types test-package test-cpp bench-guard install venv bench \
+	clean check-deep deep-deps check-sanitize check-refcount check-valgrind check-fuzz san-build
 
 $(VENV)/.created:
 	$(PYTHON) -m venv $(VENV)
@@ -42,7 +42,7 @@ install: venv
 demo: install
 	$(PY) examples/tour.py
 
-test: install test-python test-types test-package test-cpp check-deep
+test: install test-python test-types test-package bench-guard test-cpp check-deep
 
 test-python:
 	$(PY) -m pytest -q
@@ -103,9 +103,13 @@ check-valgrind: deep-deps install
 check-fuzz: san-build
 	$(SAN_PYTHON) tests/fuzz/fuzz_binding.py --seconds $(FUZZ_SECONDS)
 
+# Speed ratios against the peers at small sizes (about 5 s); fails when one drops below its floor.
+bench-guard:
+	$(PY) bench/run_all.py --guard
+
 bench: install
 	$(PY) -m pip install -q ".[bench]"
-	$(PY) bench/run_all.py
+	$(PY) bench/run_all.py $(BENCH_ARGS)
 
 clean:
 	rm -rf build dist $(VENV)

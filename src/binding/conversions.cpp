@@ -8,6 +8,7 @@
 
 #include "binding/py_ref.hpp"
 #include "binding/text.hpp"
+#include "util/fresh_memory.hpp"
 
 namespace ordavin::binding {
 
@@ -101,8 +102,11 @@ bool read_double_buffer(PyObject* object, Py_ssize_t columns, std::vector<Elemen
         return false;
     }
     const auto count = static_cast<std::size_t>(view.shape[0]);
-    out.resize(count);
-    if (count > 0) std::memcpy(out.data(), view.buf, count * sizeof(Element));
+    // Copied straight into fresh memory: resizing first would zero every page before the copy
+    // writes it again.
+    util::reserve_fresh(out, count);
+    const auto* first = static_cast<const Element*>(view.buf);
+    out.insert(out.end(), first, first + count);
     PyBuffer_Release(&view);
     return true;
 }
@@ -127,7 +131,7 @@ std::optional<std::vector<Element>> convert_list(PyObject* object, const char* n
         // A list may change while its items are converted (a __float__ that clears it), so
         // its size is read again before every item and each item is held while converted,
         // exactly as the list's own iterator would behave.
-        values.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(object)));
+        util::reserve_fresh(values, static_cast<std::size_t>(PySequence_Fast_GET_SIZE(object)));
         for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(object); ++i) {
             PyRef item = PyRef::borrow(PySequence_Fast_GET_ITEM(object, i));
             Element value;

@@ -1,6 +1,8 @@
 // Turning results of the path code into new Python objects.
 #include "binding/results.hpp"
 
+#include "binding/gc_pause.hpp"
+
 namespace ordavin::binding {
 
 namespace {
@@ -32,6 +34,7 @@ PyRef to_python(std::span<const double> values) noexcept {
 }
 
 PyRef to_python(std::span<const Point> points) noexcept {
+    const GcPause pause;
     return build_list(points.size(), [&](std::size_t i) { return new_pair(points[i]); });
 }
 

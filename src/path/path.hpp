@@ -41,8 +41,10 @@ public:
     static Path from_coordinates(std::vector<double> x, std::vector<double> y);
 
     const std::vector<Point>& points() const noexcept { return points_; }
-    const std::vector<double>& x() const noexcept { return x_; }
-    const std::vector<double>& y() const noexcept { return y_; }
+    /// The x coordinates: those of the points, or the whole x list a path was made from.
+    const std::vector<double>& x() const;
+    /// The y coordinates: those of the points, or the whole y list a path was made from.
+    const std::vector<double>& y() const;
     std::size_t size() const noexcept { return points_.size(); }
 
     // Per-point quantities, one entry per point, each computed once and cached.
@@ -89,12 +91,22 @@ public:
     std::variant<Path, qp::SolverStatus> smoothed_path(double max_deviation) const;
 
 private:
+    explicit Path(std::vector<Point> points) noexcept : points_(std::move(points)) {}
     Path(std::vector<Point> points, std::vector<double> x, std::vector<double> y) noexcept
         : points_(std::move(points)), x_(std::move(x)), y_(std::move(y)) {}
 
+    /// Whether x and y are exactly the coordinates of the points (always so, unless the path
+    /// was made from coordinate lists of unequal length).
+    bool coordinates_mirror_points() const noexcept {
+        return (!x_ || x_->size() == points_.size()) && (!y_ || y_->size() == points_.size());
+    }
+
     std::vector<Point> points_;
-    std::vector<double> x_;
-    std::vector<double> y_;
+    // A path made from points takes its coordinate vectors out of them on first use: most
+    // paths never need them, and copying them eagerly would triple the memory written per
+    // point. A path made from coordinates keeps the vectors it was given.
+    mutable std::optional<std::vector<double>> x_;
+    mutable std::optional<std::vector<double>> y_;
     mutable std::optional<std::vector<double>> path_length_per_point_cache;
     mutable std::optional<std::vector<double>> orientation_cache;
     mutable std::optional<std::vector<Point>> unit_tangent_vector_cache;

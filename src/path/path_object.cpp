@@ -15,6 +15,7 @@
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
+#include "binding/gc_pause.hpp"
 #include "binding/lapack_resolver.hpp"
 #include "binding/memory_limit.hpp"
 #include "binding/method.hpp"
@@ -47,6 +48,7 @@ struct PathObject {
 PyTypeObject* the_class = nullptr;
 
 PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
+    const binding::GcPause pause;
     return binding::build_list(segments.size(), [&](std::size_t i) -> PyObject* {
         const CircleSegment& segment = segments[i];
         return Py_BuildValue("(KKd)", static_cast<unsigned long long>(segment.start),

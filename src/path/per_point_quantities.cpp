@@ -4,14 +4,30 @@
 
 #include "path/path.hpp"
 #include "util/differences.hpp"
+#include "util/fresh_memory.hpp"
 
 namespace ordavin::path {
+
+namespace {
+
+// The index-based difference of compute_differences at index i, read in place from one
+// coordinate of the points: forward at the first point, backward at the last, central (halved,
+// which is exact) in between, and 0.0 for a single point. Same operations, same bits.
+template <class Coordinate>
+double difference_at(std::size_t count, std::size_t i, Coordinate value) noexcept {
+    if (count == 1) return 0.0;
+    if (i == 0) return value(1) - value(0);
+    if (i + 1 == count) return value(count - 1) - value(count - 2);
+    return (value(i + 1) - value(i - 1)) * 0.5;
+}
+
+}  // namespace
 
 const std::vector<double>& Path::path_length_per_point() const {
     if (path_length_per_point_cache) return *path_length_per_point_cache;
 
     std::vector<double> lengths;
-    lengths.reserve(points_.size());
+    util::reserve_fresh(lengths, points_.size());
     if (!points_.empty()) {
         // A plain square root and a running left-to-right sum: the results must not depend on
         // a guarded hypotenuse or on a reordered summation.
@@ -37,18 +53,19 @@ const std::vector<double>& Path::orientation() const {
     if (orientation_cache) return *orientation_cache;
 
     const std::size_t count = points_.size();
-    std::vector<double> angles(count);
-    if (count == 1) angles[0] = 0.0;
+    std::vector<double> angles;
+    util::reserve_fresh(angles, count);
+    if (count == 1) angles.push_back(0.0);
     if (count >= 2) {
         // The heading at an interior point follows the chord between its neighbours; the ends
         // use their only segment.
-        angles[0] = std::atan2(points_[1].y - points_[0].y, points_[1].x - points_[0].x);
+        angles.push_back(std::atan2(points_[1].y - points_[0].y, points_[1].x - points_[0].x));
         for (std::size_t i = 1; i + 1 < count; ++i) {
-            angles[i] = std::atan2(points_[i + 1].y - points_[i - 1].y,
-                                   points_[i + 1].x - points_[i - 1].x);
+            angles.push_back(std::atan2(points_[i + 1].y - points_[i - 1].y,
+                                        points_[i + 1].x - points_[i - 1].x));
         }
-        angles[count - 1] = std::atan2(points_[count - 1].y - points_[count - 2].y,
-                                       points_[count - 1].x - points_[count - 2].x);
+        angles.push_back(std::atan2(points_[count - 1].y - points_[count - 2].y,
+                                    points_[count - 1].x - points_[count - 2].x));
     }
     orientation_cache = std::move(angles);
     return *orientation_cache;
@@ -57,8 +74,24 @@ const std::vector<double>& Path::orientation() const {
 const std::vector<Point>& Path::unit_tangent_vector() const {
     if (unit_tangent_vector_cache) return *unit_tangent_vector_cache;
 
-    const std::vector<double> dx = util::compute_differences(x_);
-    const std::vector<double> dy = util::compute_differences(y_);
+    if (coordinates_mirror_points()) {
+        // The differences are read straight off the points, without the temporary vectors.
+        const std::size_t count = points_.size();
+        const Point* p = points_.data();
+        std::vector<Point> tangents;
+        util::reserve_fresh(tangents, count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double dx = difference_at(count, i, [p](std::size_t k) { return p[k].x; });
+            const double dy = difference_at(count, i, [p](std::size_t k) { return p[k].y; });
+            const double norm = std::sqrt(dx * dx + dy * dy);
+            tangents.push_back(Point{dx / norm, dy / norm});
+        }
+        unit_tangent_vector_cache = std::move(tangents);
+        return *unit_tangent_vector_cache;
+    }
+    // Coordinate lists of unequal length: the differences run over each whole list.
+    const std::vector<double> dx = util::compute_differences(x());
+    const std::vector<double> dy = util::compute_differences(y());
     const std::size_t count = std::min(dx.size(), dy.size());
     std::vector<Point> tangents(count);
     // No guard: a zero difference (a repeated neighbour, a one-point path) gives NaN.
@@ -73,9 +106,35 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
 const std::vector<double>& Path::curvature() const {
     if (curvature_cache) return *curvature_cache;
 
-    const std::vector<double> dx = util::compute_differences(x_);
+    if (coordinates_mirror_points()) {
+        // First and second differences read straight off the points: the second difference
+        // at i takes the first differences at its neighbours, each recomputed in place, which
+        // gives the bits of the two compute_differences passes without their four vectors.
+        const std::size_t count = points_.size();
+        const Point* p = points_.data();
+        const auto dx = [p, count](std::size_t i) {
+            return difference_at(count, i, [p](std::size_t k) { return p[k].x; });
+        };
+        const auto dy = [p, count](std::size_t i) {
+            return difference_at(count, i, [p](std::size_t k) { return p[k].y; });
+        };
+        std::vector<double> kappa;
+        util::reserve_fresh(kappa, count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double dxi = dx(i);
+            const double dyi = dy(i);
+            const double ddx = difference_at(count, i, dx);
+            const double ddy = difference_at(count, i, dy);
+            const double speed_squared = dxi * dxi + dyi * dyi;
+            kappa.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
+        }
+        curvature_cache = std::move(kappa);
+        return *curvature_cache;
+    }
+    // Coordinate lists of unequal length: the differences run over each whole list.
+    const std::vector<double> dx = util::compute_differences(x());
     const std::vector<double> ddx = util::compute_differences(dx);
-    const std::vector<double> dy = util::compute_differences(y_);
+    const std::vector<double> dy = util::compute_differences(y());
     const std::vector<double> ddy = util::compute_differences(dy);
     const std::size_t count = std::min(dx.size(), dy.size());
     std::vector<double> kappa(count);

@@ -60,8 +60,8 @@ std::optional<LocatedPoint> Path::nearest_projection(Point point, double epsilon
     // segment that starts there. A zero-length segment gives t = NaN and never covers. Square
     // roots are taken only for covering segments; ties keep the earlier segment. The
     // coordinate vectors hold the points' coordinates in their first `count` entries.
-    const double* xs = x_.data();
-    const double* ys = y_.data();
+    const double* xs = x().data();
+    const double* ys = y().data();
     bool found = false;
     std::size_t best_index = 0;
     double best_distance = 0.0;

@@ -30,9 +30,8 @@ void check_fits_in_memory(std::uint64_t number_points) {
 // The keys that make_spline builds from the cumulative lengths and one coordinate each, read
 // in place: (-1, v_0), then (s_i, v_i) for every point, then (L + 0.01, v_last) and
 // (L + 0.02, v_last), v_last being the last entry of the whole coordinate vector. That is the
-// sorted order, since the lengths start at 0 and never decrease, and a guard equal to L
-// (for a huge L) sorts after the keys equal to it, just as a stable re-sort puts it. Both
-// coordinates share the parameters, hence the intervals.
+// sorted order, since the lengths start at 0 and never decrease and the guards lie strictly
+// beyond L. Both coordinates share the parameters, hence the intervals.
 class PathKeys {
 public:
     PathKeys(const std::vector<double>& lengths, const std::vector<double>& x,
@@ -41,8 +40,8 @@ public:
           x_(x.data()),
           y_(y.data()),
           points_(lengths.size()),
-          end_guard_(lengths.back() + 0.01),
-          far_guard_(lengths.back() + 0.02),
+          end_guard_(spline::end_guard_parameters(lengths.back()).first),
+          far_guard_(spline::end_guard_parameters(lengths.back()).second),
           last_x_(x.back()),
           last_y_(y.back()) {}
 
@@ -141,7 +140,7 @@ Path Path::resampled_path(std::uint64_t number_points, ResamplingType resampling
 
     // The keys of the two splines are read in place rather than copied into two Spline
     // records; the values are those of make_spline and sample_with_key.
-    const PathKeys keys(lengths, x_, y_);
+    const PathKeys keys(lengths, x(), y());
     const std::size_t last_key = keys.size() - 1;
     const util::EvenSpacing samples(0.0, total_length, number_points);
     const bool linear = resampling_type == ResamplingType::Linear;
@@ -158,11 +157,10 @@ Path Path::resampled_path(std::uint64_t number_points, ResamplingType resampling
             points[k] = Point{spline::linear_value(u, keys.x(i), keys.x(i + 1)),
                               spline::linear_value(u, keys.y(i), keys.y(i + 1))};
         } else if (i != 0 && i + 1 < last_key) {
-            points[k] =
-                Point{spline::hermite_value(keys.x_key(i - 1), keys.x_key(i), keys.x_key(i + 1),
-                                            keys.x_key(i + 2), u),
-                      spline::hermite_value(keys.y_key(i - 1), keys.y_key(i), keys.y_key(i + 1),
-                                            keys.y_key(i + 2), u)};
+            points[k] = Point{spline::hermite_value(keys.x_key(i - 1), keys.x_key(i),
+                                                    keys.x_key(i + 1), keys.x_key(i + 2), u),
+                              spline::hermite_value(keys.y_key(i - 1), keys.y_key(i),
+                                                    keys.y_key(i + 1), keys.y_key(i + 2), u)};
         }
     }
     return from_points(std::move(points));

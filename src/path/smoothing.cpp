@@ -50,16 +50,16 @@ std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) c
 
     std::vector<qp::Constraint> constraints;
     constraints.reserve(4 * n - 4);
-    constraints.push_back(qp::Equality{qp::AffineExpression(x[0]) - x_[0]});
-    constraints.push_back(qp::Equality{qp::AffineExpression(y[0]) - y_[0]});
-    constraints.push_back(qp::Equality{qp::AffineExpression(x[n - 1]) - x_[n - 1]});
-    constraints.push_back(qp::Equality{qp::AffineExpression(y[n - 1]) - y_[n - 1]});
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[0]) - points_[0].x});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[0]) - points_[0].y});
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[n - 1]) - points_[n - 1].x});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[n - 1]) - points_[n - 1].y});
     for (std::size_t i = 1; i + 1 < n; ++i) {
         const qp::Variable l = offset[i - 1];
         const double x_weight = d * std::sin(theta[i]);
         const double y_weight = -d * std::cos(theta[i]);
-        constraints.push_back(qp::Equality{(x_[i] + x_weight * l) - x[i]});
-        constraints.push_back(qp::Equality{(y_[i] + y_weight * l) - y[i]});
+        constraints.push_back(qp::Equality{(points_[i].x + x_weight * l) - x[i]});
+        constraints.push_back(qp::Equality{(points_[i].y + y_weight * l) - y[i]});
         constraints.push_back(qp::Bounded{std::nullopt, 0.0, qp::AffineExpression(l) - 1.0});
         qp::AffineExpression minus_one;
         minus_one.constant = -1.0;

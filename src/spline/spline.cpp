@@ -2,6 +2,7 @@
 #include "spline/spline.hpp"
 
 #include <cmath>
+#include <limits>
 
 namespace ordavin::spline {
 
@@ -31,6 +32,15 @@ std::optional<Sample> sample_with_key(const Spline& spline, double t) {
     const std::optional<double> value = evaluate_interval(spline, *index, t);
     if (!value) return std::nullopt;
     return Sample{*value, *index};
+}
+
+std::pair<double, double> end_guard_parameters(double t_last) noexcept {
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    double end = t_last + 0.01;
+    if (!(end > t_last)) end = std::nextafter(t_last, kInfinity);
+    double far = t_last + 0.02;
+    if (!(far > end)) far = std::nextafter(end, kInfinity);
+    return {end, far};
 }
 
 }  // namespace ordavin::spline

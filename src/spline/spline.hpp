@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "util/panic.hpp"
@@ -32,6 +33,12 @@ struct Spline {
 /// The strict order of keys: by t, NaN last.
 bool key_before(const SplineKey& left, const SplineKey& right) noexcept;
 
+/// The parameters of the two guard keys after the last key: t_last + 0.01 and t_last + 0.02.
+/// Beyond about 1e13 those offsets vanish in rounding, the guards would coincide with the
+/// last key and a sample at the very end would divide 0 by 0; each guard then moves to the
+/// next representable double instead, so both stay strictly beyond the end, in order.
+std::pair<double, double> end_guard_parameters(double t_last) noexcept;
+
 /// A sampled value and the index of the key that starts the interval it came from.
 struct Sample {
     double value = 0.0;
@@ -44,8 +51,7 @@ struct Sample {
 /// one matters (the interval after the first of two equal keys has zero width), so this must
 /// not become a lower-bound search.
 template <class KeyParameter>
-std::optional<std::size_t> bisect_interval(std::size_t count, const KeyParameter& key_t,
-                                           double t) {
+std::optional<std::size_t> bisect_interval(std::size_t count, const KeyParameter& key_t, double t) {
     if (count < 2) return std::nullopt;
     if (t != t) throw Panic("cannot sample a spline at a NaN parameter");
     std::size_t left = 0;

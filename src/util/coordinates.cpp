@@ -1,17 +1,21 @@
 // Splitting a list of points into its coordinate vectors.
 #include "util/coordinates.hpp"
 
+#include "util/fresh_memory.hpp"
+
 namespace ordavin::util {
 
 std::vector<double> extract_points_x(std::span<const Point> points) {
-    std::vector<double> x(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) x[i] = points[i].x;
+    std::vector<double> x;
+    reserve_fresh(x, points.size());
+    for (const Point& point : points) x.push_back(point.x);
     return x;
 }
 
 std::vector<double> extract_points_y(std::span<const Point> points) {
-    std::vector<double> y(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) y[i] = points[i].y;
+    std::vector<double> y;
+    reserve_fresh(y, points.size());
+    for (const Point& point : points) y.push_back(point.y);
     return y;
 }
 

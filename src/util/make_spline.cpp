@@ -27,9 +27,10 @@ spline::Spline make_spline(std::span<const double> t, std::span<const double> va
     // Adding them one by one with a stable re-sort after each puts every guard after the keys
     // of equal t already present and after the guards added before it with equal t; a stable
     // merge of the stably sorted guards behind the keys yields the same order in one pass.
+    const auto [end_guard, far_guard] = spline::end_guard_parameters(t.back());
     keys.push_back(SplineKey{-1.0, values.front(), method});
-    keys.push_back(SplineKey{t.back() + 0.01, values.back(), method});
-    keys.push_back(SplineKey{t.back() + 0.02, values.back(), method});
+    keys.push_back(SplineKey{end_guard, values.back(), method});
+    keys.push_back(SplineKey{far_guard, values.back(), method});
     const auto guards = keys.begin() + static_cast<std::ptrdiff_t>(count);
     std::stable_sort(guards, keys.end(), spline::key_before);
     std::inplace_merge(keys.begin(), guards, keys.end(), spline::key_before);
