@@ -55,23 +55,10 @@ PyRef import_clarabel() {
     if (!PyErr_ExceptionMatches(PyExc_ImportError)) throw PythonErrorAlreadySet();
 
     // Replace the bare "No module named" by advice, keeping the original as the cause.
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    PyErr_NormalizeException(&type, &value, &traceback);
-    PyRef cause_type = PyRef::steal(type);
-    PyRef cause = PyRef::steal(value);
-    PyRef cause_traceback = PyRef::steal(traceback);
-    if (cause && cause_traceback) PyException_SetTraceback(cause.get(), cause_traceback.get());
-    PyRef error = steal_checked(PyObject_CallFunction(
-        PyExc_ImportError, "s",
-        "path smoothing needs the clarabel package; install it with: pip install clarabel"));
-    if (cause) {
-        PyException_SetContext(error.get(), PyRef::borrow(cause.get()).release());
-        PyException_SetCause(error.get(), cause.release());
-    }
-    PyErr_SetObject(PyExc_ImportError, error.get());
+    ordavin::binding::raise_from(
+        PyExc_ImportError,
+        "path smoothing needs the clarabel package; install it with: pip install clarabel",
+        ordavin::binding::fetch_error());
     throw PythonErrorAlreadySet();
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "binding/py_ref.hpp"
+#include "binding/python_error.hpp"
 #include "binding/text.hpp"
 #include "util/fresh_memory.hpp"
 
@@ -174,24 +175,17 @@ std::string type_name_of(PyObject* object) {
 
 bool prefix_argument_error(const char* name) noexcept {
     if (!PyErr_ExceptionMatches(PyExc_TypeError)) return false;
-    PyObject* raw_type = nullptr;
-    PyObject* raw_value = nullptr;
-    PyObject* raw_traceback = nullptr;
-    PyErr_Fetch(&raw_type, &raw_value, &raw_traceback);
-    PyErr_NormalizeException(&raw_type, &raw_value, &raw_traceback);
-    PyRef type = PyRef::steal(raw_type);
-    PyRef value = PyRef::steal(raw_value);
-    PyRef traceback = PyRef::steal(raw_traceback);
-    if (!value) return false;
+    const FetchedError error = fetch_error();
+    if (!error.value) return false;
 
-    PyRef text = PyRef::steal(PyObject_Str(value.get()));
+    PyRef text = PyRef::steal(PyObject_Str(error.value.get()));
     if (!text) return false;
     PyRef message = PyRef::steal(PyUnicode_FromFormat("argument '%s': %U", name, text.get()));
     if (!message) return false;
     PyRef replacement = PyRef::steal(PyObject_CallOneArg(PyExc_TypeError, message.get()));
     if (!replacement) return false;
     // PyException_GetCause returns a new reference, PyException_SetCause steals one.
-    if (PyObject* cause = PyException_GetCause(value.get())) {
+    if (PyObject* cause = PyException_GetCause(error.value.get())) {
         PyException_SetCause(replacement.get(), cause);
     }
     PyErr_SetObject(PyExc_TypeError, replacement.get());

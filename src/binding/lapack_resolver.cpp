@@ -39,27 +39,9 @@ void ensure_lapack() {
     if (function == nullptr) {
         // Chain the reason (scipy missing, an old scipy without the capsule) to one ImportError
         // that says what the module needs.
-        PyObject* type = nullptr;
-        PyObject* value = nullptr;
-        PyObject* traceback = nullptr;
-        PyErr_Fetch(&type, &value, &traceback);
-        PyErr_NormalizeException(&type, &value, &traceback);
-        const PyRef cause_type = PyRef::steal(type);
-        const PyRef cause = PyRef::steal(value);
-        const PyRef cause_traceback = PyRef::steal(traceback);
-        if (cause && cause_traceback) PyException_SetTraceback(cause.get(), cause_traceback.get());
-        PyErr_SetString(PyExc_ImportError,
-                        "ordavin needs scipy (scipy.linalg.cython_lapack) for LAPACK dgesvd");
-        if (cause) {
-            PyObject* raised_type = nullptr;
-            PyObject* raised = nullptr;
-            PyObject* raised_traceback = nullptr;
-            PyErr_Fetch(&raised_type, &raised, &raised_traceback);
-            PyErr_NormalizeException(&raised_type, &raised, &raised_traceback);
-            // PyException_SetCause steals the reference it is given.
-            PyException_SetCause(raised, PyRef::borrow(cause.get()).release());
-            PyErr_Restore(raised_type, raised, raised_traceback);
-        }
+        raise_from(PyExc_ImportError,
+                   "ordavin needs scipy (scipy.linalg.cython_lapack) for LAPACK dgesvd",
+                   fetch_error());
         throw PythonErrorAlreadySet();
     }
     util::set_dgesvd(function);

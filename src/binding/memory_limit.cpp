@@ -12,7 +12,7 @@ namespace {
 
 /// Physical memory plus swap in bytes; the largest value when it cannot be read.
 std::uint64_t available_bytes() noexcept {
-    struct sysinfo info {};
+    struct sysinfo info{};
     if (sysinfo(&info) != 0) return std::numeric_limits<std::uint64_t>::max();
     const std::uint64_t unit = info.mem_unit == 0 ? 1 : info.mem_unit;
     return (static_cast<std::uint64_t>(info.totalram) + info.totalswap) * unit;

@@ -1,12 +1,14 @@
 // Binding messages that no method of the module can produce from Python (three required
 // parameters), checked on the binder directly.
+#include "binding/arguments.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "binding/arguments.hpp"
 #include "binding/py_ref.hpp"
+#include "binding/python_error.hpp"
 
 using ordavin::binding::bind_arguments;
 using ordavin::binding::PyRef;
@@ -15,15 +17,7 @@ using ordavin::binding::Signature;
 namespace {
 
 std::string fetch_message() {
-    PyObject* type = nullptr;
-    PyObject* value = nullptr;
-    PyObject* traceback = nullptr;
-    PyErr_Fetch(&type, &value, &traceback);
-    PyRef owned_type = PyRef::steal(type);
-    PyRef owned_value = PyRef::steal(value);
-    PyRef owned_traceback = PyRef::steal(traceback);
-    PyRef text = PyRef::steal(PyObject_Str(owned_value.get()));
-    return PyUnicode_AsUTF8(text.get());
+    return ordavin::binding::message_of(ordavin::binding::fetch_error());
 }
 
 constexpr std::array<const char*, 4> kNames = {"a", "b", "c", "d"};
