@@ -316,3 +316,30 @@ def test_conversions_leak_no_references():
             pass
     gc.collect()
     assert (sys.getrefcount(item), sys.getrefcount(pair)) == before
+
+
+def resident_bytes():
+    with open("/proc/self/statm") as statm:
+        return int(statm.read().split()[1]) * 4096
+
+
+@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc/self/statm")
+def test_building_and_discarding_paths_does_not_grow_memory():
+    points = [[float(i), float(i % 7)] for i in range(200)]
+
+    def churn(rounds):
+        for _ in range(rounds):
+            path = Path.from_points(points)
+            path.path_length_per_point, path.curvature, path.unit_tangent_vector
+            path.resampled_path(50).without_duplicate_points()
+            for bad in ([[0, "x"]], "ab", [[1, 2, 3]]):
+                try:
+                    Path.from_points(bad)
+                except (TypeError, ValueError):
+                    pass
+
+    churn(2000)  # warm up allocator pools and caches
+    before = resident_bytes()
+    churn(5000)  # a leaked record or cache per round would cost tens of megabytes
+    gc.collect()
+    assert resident_bytes() - before < 4 * 2**20
