@@ -79,21 +79,39 @@ inline double linear_value(double u, double a_value, double b_value) noexcept {
     return u * b_value + (1.0 - u) * a_value;
 }
 
+/// The slope of the chord from key p to key q: the tangent direction at the key between them,
+/// before it is scaled to an interval's width.
+inline double chord_slope(const SplineKey& p, const SplineKey& q) noexcept {
+    return (q.value - p.value) / (q.t - p.t);
+}
+
+/// The four cubic Hermite basis functions at u. Both coordinates of a sample share them.
+struct HermiteBasis {
+    double h00 = 0.0;
+    double h10 = 0.0;
+    double h01 = 0.0;
+    double h11 = 0.0;
+
+    static HermiteBasis at(double u) noexcept {
+        const double u2 = u * u;
+        const double u3 = u2 * u;
+        return {2.0 * u3 - 3.0 * u2 + 1.0, u3 - 2.0 * u2 + u, 3.0 * u2 - 2.0 * u3, u3 - u2};
+    }
+
+    /// The value from the end values a and b and the end tangents m_a and m_b, these already
+    /// scaled to the interval width; the four terms are summed in this order.
+    double value(double a, double m_a, double b, double m_b) const noexcept {
+        return h00 * a + h10 * m_a + h01 * b + h11 * m_b;
+    }
+};
+
 /// The cubic Hermite value at u on the interval a -> b. The tangent at each end is the slope of
 /// the chord between its neighbouring keys (p before a, q after b), scaled to the interval
 /// width: Catmull-Rom on a non-uniform grid.
 inline double hermite_value(const SplineKey& p, const SplineKey& a, const SplineKey& b,
                             const SplineKey& q, double u) noexcept {
     const double h = b.t - a.t;
-    const double m_a = (b.value - p.value) / (b.t - p.t) * h;
-    const double m_b = (q.value - a.value) / (q.t - a.t) * h;
-    const double u2 = u * u;
-    const double u3 = u2 * u;
-    const double h00 = 2.0 * u3 - 3.0 * u2 + 1.0;
-    const double h10 = u3 - 2.0 * u2 + u;
-    const double h01 = 3.0 * u2 - 2.0 * u3;
-    const double h11 = u3 - u2;
-    return h00 * a.value + h10 * m_a + h01 * b.value + h11 * m_b;
+    return HermiteBasis::at(u).value(a.value, chord_slope(p, b) * h, b.value, chord_slope(a, q) * h);
 }
 
 /// The interval index for parameter t found by bisection: a hit on a key's t stops the search

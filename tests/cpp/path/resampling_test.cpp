@@ -76,6 +76,40 @@ TEST_P(ResampledPath, EqualsTheBisectingSamplerOnPathsWithRepeatedPoints) {
     }
 }
 
+TEST_P(ResampledPath, EqualsTheBisectingSamplerOnLongIrregularPaths) {
+    // Irregular spacing puts zero, one or several samples into an interval, and interior
+    // intervals as well as the first and last ones (whose keys include guards) are sampled.
+    // A path from coordinate lists of unequal length reads the end keys off the whole x list,
+    // and one whose points all coincide has no length to space the samples along.
+    const Interpolation method = GetParam() == ResamplingType::Linear ? Interpolation::Linear
+                                                                      : Interpolation::Cubic;
+    std::mt19937 generator(11);
+    std::uniform_real_distribution<double> gap(0.0, 0.3);
+    std::vector<double> x{0.0};
+    std::vector<double> y{0.0};
+    for (int i = 1; i < 2000; ++i) {
+        x.push_back(x.back() + gap(generator));
+        y.push_back(std::sin(x.back()) + gap(generator));
+    }
+    std::vector<double> longer_x = x;
+    longer_x.push_back(-4.0);
+    const std::vector<Path> paths{Path::from_coordinates(x, y),
+                                  Path::from_coordinates(longer_x, y),
+                                  Path::from_points(std::vector<Point>(5, Point{1.5, -2.0}))};
+    for (const Path& path : paths) {
+        for (std::uint64_t count : {1, 2, 3, 7, 500, 1999, 2000, 2001, 6007}) {
+            const std::vector<Point> expected = bisected(path, count, method);
+            const Path actual = path.resampled_path(count, GetParam());
+            ASSERT_EQ(actual.size(), expected.size());
+            for (std::size_t k = 0; k < expected.size(); ++k) {
+                ASSERT_TRUE(same_bits(actual.points()[k].x, expected[k].x) &&
+                            same_bits(actual.points()[k].y, expected[k].y))
+                    << "points " << path.size() << " count " << count << " sample " << k;
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothMethods, ResampledPath,
                          testing::Values(ResamplingType::Linear, ResamplingType::Cubic));
 
