@@ -4,9 +4,7 @@
 namespace qp {
 
 AffineExpression& operator+=(AffineExpression& left, const AffineExpression& right) {
-    for (const auto& [index, coefficient] : right.coefficients) {
-        left.coefficients.add(index, coefficient);
-    }
+    left.coefficients.add_all(right.coefficients);
     left.constant = right.constant + left.constant;
     return left;
 }
@@ -19,9 +17,7 @@ AffineExpression operator+(double f, AffineExpression expression) {
 }
 
 QuadraticExpression& operator+=(QuadraticExpression& left, const QuadraticExpression& right) {
-    for (const auto& [pair, coefficient] : right.quadratic_coefficients) {
-        left.quadratic_coefficients.add(pair, coefficient);
-    }
+    left.quadratic_coefficients.add_all(right.quadratic_coefficients);
     left.linear += right.linear;
     return left;
 }

@@ -5,18 +5,18 @@
 #include <cstdint>
 
 #include "qp/expressions/variable.hpp"
+#include "qp/util/block_hash.hpp"
 #include "qp/util/flat_map.hpp"
 
 namespace qp {
 
 struct QuadraticExpression;
 
-/// Spreads variable indices over the index of a large coefficient map, which masks off the
-/// low bits: strided indices must not share them.
+/// Spreads blocks of 16 consecutive variable indices over the index of a large coefficient
+/// map and keeps each block in 16 neighbouring slots.
 struct VariableIndexHash {
     std::size_t operator()(std::uint64_t index) const noexcept {
-        const std::uint64_t h = index * 0x9E3779B97F4A7C15ULL;
-        return static_cast<std::size_t>(h ^ (h >> 29));
+        return block_hash(index >> 4, index & 15U, 4);
     }
 };
 

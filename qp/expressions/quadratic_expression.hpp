@@ -20,19 +20,22 @@ struct VariablePair {
     friend bool operator==(const VariablePair&, const VariablePair&) = default;
 };
 
+/// Spreads blocks of pairs over the index of a large coefficient map: a block holds the pairs
+/// of 8 consecutive first indices whose distances (second - first) agree but for their low 2
+/// bits, laid out side by side in 32 neighbouring slots.
 struct VariablePairHash {
     std::size_t operator()(const VariablePair& pair) const noexcept {
-        // Fibonacci hashing: the map masks off the low bits, so they must depend on both
-        // indices and on their high bits too.
-        const std::uint64_t mixed = (pair.first * 0x9E3779B97F4A7C15ULL) ^ pair.second;
-        return static_cast<std::size_t>((mixed * 0xBF58476D1CE4E5B9ULL) >> 17 ^ mixed);
+        const std::uint64_t distance = pair.second - pair.first;
+        const std::uint64_t block = (pair.first >> 3) * 0x9E3779B97F4A7C15ULL ^ (distance >> 2);
+        return block_hash(block, (pair.first & 7U) << 2 | (distance & 3U), 5);
     }
 };
 
 /// sum of quadratic_coefficients[(i, j)] * v_i * v_j + linear. The entry (1, 2) -> 3.0 stands
 /// for 3 v_1 v_2 and (1, 1) -> 3.0 for 3 v_1^2.
 struct QuadraticExpression {
-    using QuadraticCoefficients = FlatMap<VariablePair, double, VariablePairHash>;
+    // Room for the square of a three-term expression without an allocation.
+    using QuadraticCoefficients = FlatMap<VariablePair, double, VariablePairHash, 6>;
 
     QuadraticCoefficients quadratic_coefficients;
     AffineExpression linear;

@@ -45,6 +45,12 @@ std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) c
         variables.add_vector(n - 2, std::nullopt, std::nullopt);
 
     qp::QuadraticExpression objective;
+    if (n >= 3) {
+        // Per coordinate the squares meet the pairs (i, i), (i, i + 1) and (i, i + 2), and
+        // every variable gets a (zero) linear entry: the final sizes, so the maps never grow.
+        objective.quadratic_coefficients.reserve(2 * (3 * n - 3));
+        objective.linear.coefficients.reserve(2 * n);
+    }
     add_bending(objective, x);
     add_bending(objective, y);
 

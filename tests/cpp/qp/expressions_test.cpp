@@ -175,5 +175,90 @@ TEST(FlatMapTest, LookupsStayRightPastTheLinearLimitAndAfterCopy) {
     EXPECT_FALSE(linear_at(e, 1).has_value());
 }
 
+// Sizes on both sides of each storage change: inline (3 entries), on the heap, indexed (past
+// kLinearLimit).
+class FlatMapSizeTest : public ::testing::TestWithParam<std::uint64_t> {
+protected:
+    static AffineExpression::Coefficients filled(std::uint64_t count) {
+        AffineExpression::Coefficients map;
+        for (std::uint64_t k = 0; k < count; ++k) map.insert_new(k * 7, static_cast<double>(k));
+        return map;
+    }
+    static void expect_holds(const AffineExpression::Coefficients& map, std::uint64_t count) {
+        ASSERT_EQ(map.size(), count);
+        std::uint64_t k = 0;
+        for (const auto& [key, value] : map) {  // insertion order
+            EXPECT_EQ(key, k * 7);
+            EXPECT_EQ(value, static_cast<double>(k));
+            ++k;
+        }
+        for (k = 0; k < count; ++k) {
+            const double* value = map.find(k * 7);
+            ASSERT_NE(value, nullptr) << k;
+            EXPECT_EQ(*value, static_cast<double>(k));
+        }
+        EXPECT_EQ(map.find(count * 7), nullptr);
+    }
+};
+
+TEST_P(FlatMapSizeTest, CopyIsIndependentAndMoveEmptiesTheSource) {
+    const std::uint64_t count = GetParam();
+    AffineExpression::Coefficients original = filled(count);
+    AffineExpression::Coefficients copy = original;
+    copy.add(0, 100.0);
+    copy.insert_new(count * 7, -1.0);
+    expect_holds(original, count);
+
+    AffineExpression::Coefficients moved = std::move(original);
+    expect_holds(moved, count);
+    EXPECT_EQ(original.size(), 0U);  // NOLINT(bugprone-use-after-move): the state is specified
+    EXPECT_EQ(original.find(0), nullptr);
+    original.insert_new(5, 2.0);  // a moved-from map is an empty map
+    EXPECT_EQ(*original.find(5), 2.0);
+
+    AffineExpression::Coefficients assigned = filled(2);
+    assigned = moved;
+    expect_holds(assigned, count);
+    assigned = filled(40);
+    expect_holds(assigned, 40);
+}
+
+TEST_P(FlatMapSizeTest, ReserveKeepsContentAndLaterInsertionsFindable) {
+    const std::uint64_t count = GetParam();
+    AffineExpression::Coefficients map = filled(count);
+    map.reserve(count + 50);
+    expect_holds(map, count);
+    for (std::uint64_t k = count; k < count + 60; ++k)
+        map.insert_new(k * 7, static_cast<double>(k));
+    expect_holds(map, count + 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(AroundStorageChanges, FlatMapSizeTest,
+                         ::testing::Values(0U, 1U, 3U, 4U, 16U, 17U, 100U));
+
+TEST(FlatMapTest, PairsOfManyShapesStayDistinct) {
+    // Banded, dense and widely strided pairs, which the hash lays out differently: each key
+    // keeps its own entry and every merge finds it again.
+    QuadraticExpression q;
+    std::vector<VariablePair> keys;
+    for (std::uint64_t i = 0; i < 300; ++i) {
+        for (std::uint64_t d = 0; d < 3; ++d) keys.push_back({i, i + d});
+    }
+    for (std::uint64_t i = 1000; i < 1040; ++i) {
+        for (std::uint64_t j = i; j < 1040; ++j) keys.push_back({i, j});
+    }
+    for (std::uint64_t i = 1; i <= 40; ++i) keys.push_back({i << 20, (i << 20) + (i << 33)});
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        q.quadratic_coefficients.add(keys[k], static_cast<double>(k));
+    }
+    QuadraticExpression again;
+    for (const VariablePair& key : keys) again.quadratic_coefficients.add(key, 0.5);
+    q += again;
+    ASSERT_EQ(q.quadratic_coefficients.size(), keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        EXPECT_EQ(quadratic_at(q, keys[k].first, keys[k].second), static_cast<double>(k) + 0.5);
+    }
+}
+
 }  // namespace
 }  // namespace qp

@@ -59,6 +59,34 @@ TEST(CscMatrixTripletsBuilderTest, LongColumnIsSortedToo) {
     }
 }
 
+// Duplicates are summed in recording order: (1e16 + 1) - 1e16 is 0 in doubles, any other
+// order gives 1 or 2. Short columns take the insertion sort, long ones the stable sort; the
+// columns after a merged one must shift down intact.
+class DuplicateOrderTest : public ::testing::TestWithParam<std::uint64_t> {};
+
+TEST_P(DuplicateOrderTest, SummedInRecordingOrderAndLaterColumnsShift) {
+    const std::uint64_t filler = GetParam();
+    CscMatrixTripletsBuilder builder(0, 0);
+    for (std::uint64_t r = 0; r < filler; ++r) builder.add_triplet(filler + 10 - r, 0, 7.0);
+    builder.add_triplet(3, 0, 1e16);
+    builder.add_triplet(3, 0, 1.0);
+    builder.add_triplet(2, 1, 4.0);
+    builder.add_triplet(3, 0, -1e16);
+    builder.add_triplet(0, 1, 5.0);
+    const CscMatrix matrix = std::move(builder).build();
+    const Dense dense = to_dense(matrix);
+    ASSERT_EQ(matrix.nnz(), filler + 3);
+    EXPECT_EQ(dense[3][0], 0.0);
+    EXPECT_EQ(matrix.colptr[1], filler + 1);
+    EXPECT_EQ(dense[0][1], 5.0);
+    EXPECT_EQ(dense[2][1], 4.0);
+    if (filler > 0) {
+        EXPECT_EQ(dense[filler + 10][0], 7.0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ShortAndLongColumns, DuplicateOrderTest, ::testing::Values(0U, 5U, 60U));
+
 TEST(CscMatrixTripletsBuilderTest, EmptyBuilderKeepsItsDimensions) {
     const CscMatrix matrix = CscMatrixTripletsBuilder(0, 3).build();
     EXPECT_EQ(matrix.m, 0U);
