@@ -14,6 +14,7 @@
 #include "qp/expressions/add.hpp"
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
+#include "support/worked_qp.hpp"
 
 namespace qp {
 namespace {
@@ -149,19 +150,8 @@ TEST_F(ClarabelSolverTest, ActiveLowerBoundOfConstraintAndOfVariable) {
 }
 
 TEST_F(ClarabelSolverTest, WorkedAssemblyExampleSolves) {
-    // min (v0 - 1)^2 + v1^2, v0 + v1 <= 4, v0 = v2, 1 <= 2 v1 + 1 <= 3, 0 <= v2 <= 5:
-    // the unconstrained minimum (1, 0) is feasible with v2 = 1.
-    ProblemVariables registry;
-    const auto v = registry.add_vector(2, std::nullopt, std::nullopt);
-    const auto bounded = registry.add_vector(1, 0.0, 5.0);
-    QuadraticExpression objective = (AffineExpression(v[0]) - 1.0).square();
-    objective += AffineExpression(v[1]).square();
-    AffineExpression sum = AffineExpression(v[0]);
-    sum += AffineExpression(v[1]);
-    std::vector<Constraint> constraints;
-    constraints.push_back(Bounded{std::nullopt, 4.0, sum});
-    constraints.push_back(Equality{AffineExpression(v[0]) - bounded[0]});
-    constraints.push_back(Bounded{1.0, 3.0, 1.0 + 2.0 * v[1]});
+    // The unconstrained minimum (1, 0) is feasible with v2 = 1.
+    auto [registry, objective, constraints] = testing::worked_qp();
     const auto values =
         values_of(solve(quiet_solver(), std::move(registry), std::move(objective), constraints));
     ASSERT_EQ(values.size(), 3U);

@@ -8,6 +8,7 @@
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
 #include "qp/util/csc_matrix_triplets_builder.hpp"
+#include "support/worked_qp.hpp"
 
 namespace qp {
 namespace {
@@ -119,18 +120,7 @@ TEST(ObjectiveAssemblyTest, EmptyObjectiveGivesEmptySquareP) {
 }
 
 TEST(ConstraintAssemblyTest, WorkedExample) {
-    ProblemVariables registry;
-    const auto v = registry.add_vector(2, std::nullopt, std::nullopt);
-    const auto bounded = registry.add_vector(1, 0.0, 5.0);
-    QuadraticExpression objective = (AffineExpression(v[0]) - 1.0).square();
-    objective += AffineExpression(v[1]).square();
-
-    AffineExpression sum = AffineExpression(v[0]);
-    sum += AffineExpression(v[1]);
-    std::vector<Constraint> constraints;
-    constraints.push_back(Bounded{std::nullopt, 4.0, sum});
-    constraints.push_back(Equality{AffineExpression(v[0]) - bounded[0]});
-    constraints.push_back(Bounded{1.0, 3.0, 1.0 + 2.0 * v[1]});
+    const auto [registry, objective, constraints] = testing::worked_qp();
 
     EXPECT_EQ(to_dense(objective.quadratic_as_csc(3)),
               (Dense{{2.0, 0.0, 0.0}, {0.0, 2.0, 0.0}, {0.0, 0.0, 0.0}}));
