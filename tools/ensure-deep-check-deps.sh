@@ -10,12 +10,4 @@ missing=()
 command -v valgrind >/dev/null || missing+=(valgrind)
 [[ -f "$(g++ -print-file-name=libasan.so)" ]] || missing+=(libasan8)
 [[ -f "$(g++ -print-file-name=libubsan.so)" ]] || missing+=(libubsan1)
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-if command -v apt-get >/dev/null && [[ $(id -u) -eq 0 ]]; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-    exit 0
-fi
-echo "check-deep needs: ${missing[*]} (install them with apt-get)" >&2
-exit 1
+exec bash "$(dirname "$0")/apt-install-missing.sh" "check-deep" ${missing[@]+"${missing[@]}"}
