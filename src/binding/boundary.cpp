@@ -5,10 +5,14 @@
 #include <new>
 #include <string>
 
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 
 namespace ordavin::binding {
+
+using python::PyRef;
+using python::PythonErrorAlreadySet;
+
 
 namespace {
 

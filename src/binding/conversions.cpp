@@ -6,12 +6,17 @@
 #include <cstring>
 #include <string_view>
 
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 #include "binding/text.hpp"
 #include "util/fresh_memory.hpp"
 
 namespace ordavin::binding {
+
+using python::PyRef;
+using python::fetch_error;
+using python::FetchedError;
+
 
 namespace {
 

@@ -3,11 +3,17 @@
 
 #include <Python.h>
 
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 #include "util/lapack.hpp"
 
 namespace ordavin::binding {
+
+using python::PyRef;
+using python::PythonErrorAlreadySet;
+using python::fetch_error;
+using python::raise_from;
+
 
 namespace {
 

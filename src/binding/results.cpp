@@ -5,6 +5,9 @@
 
 namespace ordavin::binding {
 
+using python::PyRef;
+
+
 namespace {
 
 PyObject* new_pair(const Point& point) noexcept {

@@ -2,13 +2,13 @@
 #include <Python.h>
 
 #include "binding/boundary.hpp"
-#include "binding/py_ref.hpp"
-#include "path/path_object.hpp"
-#include "path/resampling_type_object.hpp"
+#include "python/py_ref.hpp"
+#include "module/path_object.hpp"
+#include "module/resampling_type_object.hpp"
 
 namespace {
 
-using ordavin::binding::PyRef;
+using ordavin::python::PyRef;
 
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,

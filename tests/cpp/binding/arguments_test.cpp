@@ -7,17 +7,17 @@
 #include <array>
 #include <string>
 
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 
 using ordavin::binding::bind_arguments;
-using ordavin::binding::PyRef;
+using ordavin::python::PyRef;
 using ordavin::binding::Signature;
 
 namespace {
 
 std::string fetch_message() {
-    return ordavin::binding::message_of(ordavin::binding::fetch_error());
+    return ordavin::python::message_of(ordavin::python::fetch_error());
 }
 
 constexpr std::array<const char*, 4> kNames = {"a", "b", "c", "d"};

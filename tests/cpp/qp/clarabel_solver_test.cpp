@@ -1,5 +1,6 @@
 // The Clarabel adapter: settings in force, solutions, status mapping and Python errors.
-#include "qp/solver/clarabel_solver.hpp"
+#include "qp/solver/clarabel/clarabel_solver.hpp"
+#include "qp/solver/clarabel/clarabel_settings_object.hpp"
 
 #include <Python.h>
 #include <gtest/gtest.h>
@@ -9,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "binding/py_ref.hpp"
-#include "binding/python_error.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 #include "qp/expressions/add.hpp"
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
@@ -19,8 +20,8 @@
 namespace qp {
 namespace {
 
-using ordavin::binding::PyRef;
-using ordavin::binding::PythonErrorAlreadySet;
+using ordavin::python::PyRef;
+using ordavin::python::PythonErrorAlreadySet;
 
 constexpr double kTolerance = 1e-6;
 
@@ -106,7 +107,7 @@ TEST_F(ClarabelSolverTest, SettingsInForceAreTheReleaseDefaults) {
         {"presolve_enable", 1},
         {"verbose", 0},
     };
-    PyRef settings = quiet_solver().make_python_settings();
+    PyRef settings = qp::make_python_settings(quiet_solver().settings());
     ASSERT_TRUE(settings);
     for (const Expected& expected : numbers) {
         PyRef value = PyRef::steal(PyObject_GetAttrString(settings.get(), expected.name));
@@ -257,7 +258,7 @@ TEST_F(ClarabelSolverTest, ClarabelErrorPropagatesAsThePythonException) {
         PythonErrorAlreadySet);
     ASSERT_TRUE(PyErr_Occurred());
     EXPECT_NE(
-        ordavin::binding::message_of(ordavin::binding::fetch_error()).find("direct_solve_method"),
+        ordavin::python::message_of(ordavin::python::fetch_error()).find("direct_solve_method"),
         std::string::npos);
 }
 

@@ -3,7 +3,7 @@
 
 #include <Python.h>
 
-#include "binding/py_ref.hpp"
+#include "python/py_ref.hpp"
 #include "path/path.hpp"
 
 namespace ordavin::path {
@@ -13,6 +13,6 @@ namespace ordavin::path {
 PyObject* path_class() noexcept;
 
 /// A new Python Path object owning `path`.
-binding::PyRef to_python(Path path);
+python::PyRef to_python(Path path);
 
 }  // namespace ordavin::path

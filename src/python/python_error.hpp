@@ -6,9 +6,9 @@
 #include <exception>
 #include <string>
 
-#include "binding/py_ref.hpp"
+#include "python/py_ref.hpp"
 
-namespace ordavin::binding {
+namespace ordavin::python {
 
 /// A Python exception is set; the boundary guard lets it propagate.
 class PythonErrorAlreadySet : public std::exception {
@@ -33,4 +33,4 @@ std::string message_of(const FetchedError& error);
 /// the way to replace a low-level error by one that says what to do about it.
 void raise_from(PyObject* type, const char* message, FetchedError cause) noexcept;
 
-}  // namespace ordavin::binding
+}  // namespace ordavin::python

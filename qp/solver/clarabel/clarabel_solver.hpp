@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "binding/py_ref.hpp"
 #include "qp/solver/solver.hpp"
 
 namespace qp {
@@ -59,7 +58,7 @@ struct ClarabelSettings {
 /// Solves with Clarabel's interior-point method. Needs the interpreter lock; imports the
 /// `clarabel` package on the first solve. A Python failure (clarabel missing, a Clarabel
 /// error) is left set as the Python error and reported by throwing
-/// ordavin::binding::PythonErrorAlreadySet.
+/// ordavin::python::PythonErrorAlreadySet.
 class ClarabelSolver final : public Solver {
 public:
     explicit ClarabelSolver(ClarabelSettings settings = {}) : settings_(std::move(settings)) {}
@@ -71,9 +70,6 @@ public:
     /// that mentions a variable the registry does not have gives OtherError.
     SolveResult solve(ProblemVariables variables, QuadraticExpression objective,
                       std::vector<Constraint> constraints) const override;
-
-    /// The clarabel.DefaultSettings object a solve hands to Clarabel (a new one per call).
-    ordavin::binding::PyRef make_python_settings() const;
 
 private:
     ClarabelSettings settings_;

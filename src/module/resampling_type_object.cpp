@@ -1,19 +1,19 @@
 // The Python class ResamplingType: two members, Cubic and Linear, made once.
-#include "path/resampling_type_object.hpp"
+#include "module/resampling_type_object.hpp"
 
 #include <string>
 
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
-#include "binding/py_ref.hpp"
+#include "python/py_ref.hpp"
 #include "binding/text.hpp"
 
 namespace ordavin::path {
 
 namespace {
 
-using binding::PyRef;
+using python::PyRef;
 
 struct ResamplingTypeObject {
     PyObject_HEAD binding::AccessCounter access;

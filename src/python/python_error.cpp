@@ -1,7 +1,7 @@
 // Python errors seen from C++: signalling one that is set, taking it out, chaining it.
-#include "binding/python_error.hpp"
+#include "python/python_error.hpp"
 
-namespace ordavin::binding {
+namespace ordavin::python {
 
 FetchedError fetch_error() noexcept {
     PyObject* type = nullptr;
@@ -38,4 +38,4 @@ void raise_from(PyObject* type, const char* message, FetchedError cause) noexcep
     PyErr_SetObject(type, error.get());
 }
 
-}  // namespace ordavin::binding
+}  // namespace ordavin::python

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace ordavin::binding {
+namespace ordavin::python {
 
 /// Owns one strong reference (or none). Move-only; the reference is released on destruction.
 class PyRef {
@@ -41,4 +41,4 @@ private:
     PyObject* object_ = nullptr;
 };
 
-}  // namespace ordavin::binding
+}  // namespace ordavin::python

@@ -9,7 +9,7 @@
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
 #include "qp/problem_variables.hpp"
-#include "qp/solver/clarabel_solver.hpp"
+#include "qp/solver/clarabel/clarabel_solver.hpp"
 #include "util/panic.hpp"
 
 namespace ordavin::path {

@@ -1,6 +1,7 @@
 // The Clarabel adapter: assembles the problem, hands it to clarabel's Python interface and maps
 // the outcome back.
-#include "qp/solver/clarabel_solver.hpp"
+#include "qp/solver/clarabel/clarabel_solver.hpp"
+#include "qp/solver/clarabel/clarabel_settings_object.hpp"
 
 #include <Python.h>
 
@@ -13,14 +14,14 @@
 #include <span>
 #include <utility>
 
-#include "binding/python_error.hpp"
+#include "python/python_error.hpp"
 
 namespace qp {
 
 namespace {
 
-using ordavin::binding::PyRef;
-using ordavin::binding::PythonErrorAlreadySet;
+using ordavin::python::PyRef;
+using ordavin::python::PythonErrorAlreadySet;
 
 static_assert(sizeof(unsigned long long) == sizeof(std::uint64_t),
               "array typecode 'Q' must hold the 64-bit indices");
@@ -59,10 +60,10 @@ PyRef import_clarabel() {
     if (!PyErr_ExceptionMatches(PyExc_ImportError)) throw PythonErrorAlreadySet();
 
     // Replace the bare "No module named" by advice, keeping the original as the cause.
-    ordavin::binding::raise_from(
+    ordavin::python::raise_from(
         PyExc_ImportError,
         "path smoothing needs the clarabel package; install it with: pip install clarabel",
-        ordavin::binding::fetch_error());
+        ordavin::python::fetch_error());
     throw PythonErrorAlreadySet();
 }
 
@@ -199,11 +200,10 @@ bool indices_below(const AffineExpression::Coefficients& coefficients, std::uint
 
 }  // namespace
 
-PyRef ClarabelSolver::make_python_settings() const {
+PyRef make_python_settings(const ClarabelSettings& s) {
     const ClarabelApi& api = clarabel_api();
     PyRef settings = steal_checked(PyObject_CallNoArgs(api.default_settings.get()));
     PyObject* o = settings.get();
-    const ClarabelSettings& s = settings_;
     set_int(o, "max_iter", s.max_iter);
     set_float(o, "time_limit", s.time_limit);
     set_bool(o, "verbose", s.verbose);
@@ -274,7 +274,7 @@ SolveResult ClarabelSolver::solve(ProblemVariables variables, QuadraticExpressio
     const std::size_t matrix_bytes =
         (p.nnz() + rows.a.nnz()) * (sizeof(double) + sizeof(std::uint64_t));
     const ClarabelApi& api = clarabel_api();
-    PyRef settings = make_python_settings();
+    PyRef settings = make_python_settings(settings_);
     PyRef p_object = make_csc(api, p);
     release(p);
     PyRef q_object = make_array(api, "d", std::span<const double>(q));

@@ -4,7 +4,7 @@
 // shared access to its record, convert the arguments in declaration order, run the path
 // operation, build the Python result. The steps live in `call_method` and `read_property`;
 // each entry point only names its parameters and the operation.
-#include "path/path_object.hpp"
+#include "module/path_object.hpp"
 
 #include <new>
 #include <string>
@@ -21,8 +21,8 @@
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
-#include "path/path_docs.hpp"
-#include "path/resampling_type_object.hpp"
+#include "module/path_docs.hpp"
+#include "module/resampling_type_object.hpp"
 
 namespace ordavin::path {
 
@@ -36,7 +36,7 @@ using binding::NoneOr;
 using binding::optional;
 using binding::PointForm;
 using binding::PointListForm;
-using binding::PyRef;
+using python::PyRef;
 using binding::required;
 using binding::to_python;
 
