@@ -22,6 +22,12 @@
 #include "binding/results.hpp"
 #include "binding/text.hpp"
 #include "module/path_docs.hpp"
+#include "path/circle_segments.hpp"
+#include "path/locating.hpp"
+#include "path/resampling.hpp"
+#include "path/smoothing.hpp"
+#include "path/sub_path.hpp"
+#include "path/without_duplicate_points.hpp"
 #include "module/resampling_type_object.hpp"
 
 namespace ordavin::path {
@@ -194,9 +200,9 @@ const Method<FloatForm> kComputeCircleFitCurvature("Path.compute_circle_fit_curv
 PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                        PyObject* kwnames) noexcept {
     return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
-                       [](const Path& path, double max_rmse) {
+                       [](const Path& record, double max_rmse) {
                            binding::ensure_lapack();
-                           return path.compute_circle_fit_curvature(max_rmse);
+                           return path::compute_circle_fit_curvature(record, max_rmse);
                        });
 }
 
@@ -208,9 +214,9 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
                                PyObject* kwnames) noexcept {
     return call_method(
         self, kFindCircleSegments, args, nargs, kwnames,
-        [](const Path& path, std::uint64_t start, std::uint64_t end, double max_rmse) {
+        [](const Path& record, std::uint64_t start, std::uint64_t end, double max_rmse) {
             binding::ensure_lapack();
-            return path.find_circle_segments(start, end, max_rmse);
+            return path::find_circle_segments(record, start, end, max_rmse);
         });
 }
 
@@ -221,11 +227,11 @@ const Method<IndexForm, ResamplingTypeForm> kResampledPath(
 PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
     return call_method(self, kResampledPath, args, nargs, kwnames,
-                       [](const Path& path, std::uint64_t number_points, ResamplingType type) {
+                       [](const Path& record, std::uint64_t number_points, ResamplingType type) {
                            // The new path holds each point, its x and its y.
                            binding::check_fits_in_memory(number_points,
                                                          sizeof(Point) + 2 * sizeof(double));
-                           return path.resampled_path(number_points, type);
+                           return path::resampled_path(record, number_points, type);
                        });
 }
 
@@ -235,11 +241,14 @@ PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) noexcept {
     return call_method(
         self, kSmoothedPath, args, nargs, kwnames,
-        [](const Path& path, double max_deviation) { return path.smoothed_path(max_deviation); });
+        [](const Path& record, double max_deviation) {
+            return path::smoothed_path(record, max_deviation);
+        });
 }
 
 PyObject* without_duplicate_points(PyObject* self, PyObject*) noexcept {
-    return read_property(self, [](const Path& path) { return path.without_duplicate_points(); });
+    return read_property(self,
+                         [](const Path& record) { return path::without_duplicate_points(record); });
 }
 
 const Method<PointForm, FloatForm> kIndexFromPoint("Path.index_from_point()",
@@ -249,8 +258,8 @@ const Method<PointForm, FloatForm> kIndexFromPoint("Path.index_from_point()",
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
     return call_method(self, kIndexFromPoint, args, nargs, kwnames,
-                       [](const Path& path, Point point, double epsilon) {
-                           return path.index_from_point(point, epsilon);
+                       [](const Path& record, Point point, double epsilon) {
+                           return path::index_from_point(record, point, epsilon);
                        });
 }
 
@@ -261,8 +270,8 @@ const Method<PointForm, FloatForm> kPathLengthFromPoint("Path.path_length_from_p
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
     return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
-                       [](const Path& path, Point point, double epsilon) {
-                           return path.path_length_from_point(point, epsilon);
+                       [](const Path& record, Point point, double epsilon) {
+                           return path::path_length_from_point(record, point, epsilon);
                        });
 }
 
@@ -273,8 +282,8 @@ const Method<NoneOr<PointForm>, NoneOr<PointForm>, FloatForm> kSubPath(
 PyObject* sub_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                    PyObject* kwnames) noexcept {
     return call_method(self, kSubPath, args, nargs, kwnames,
-                       [](const Path& path, std::optional<Point> start, std::optional<Point> end,
-                          double epsilon) { return path.sub_path(start, end, epsilon); });
+                       [](const Path& record, std::optional<Point> start, std::optional<Point> end,
+                          double epsilon) { return path::sub_path(record, start, end, epsilon); });
 }
 
 // ---- pickling and copying -------------------------------------------------------------

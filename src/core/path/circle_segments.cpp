@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "path/path.hpp"
+#include "path/circle_segments.hpp"
 #include "util/panic.hpp"
 #include "util/taubin_circle_fit.hpp"
 
@@ -72,8 +72,8 @@ struct Decomposition {
 
 }  // namespace
 
-std::vector<CircleSegment> Path::find_circle_segments(std::uint64_t start, std::uint64_t end,
-                                                      double max_rmse) const {
+std::vector<CircleSegment> find_circle_segments(const Path& path, std::uint64_t start,
+                                                std::uint64_t end, double max_rmse) {
     if (start > end) {
         throw Panic("find_circle_segments: start " + std::to_string(start) +
                     " is after end " + std::to_string(end));
@@ -81,21 +81,22 @@ std::vector<CircleSegment> Path::find_circle_segments(std::uint64_t start, std::
     // Fewer than three points are a segment of curvature 0 without any fit, so such a range
     // is never compared with the number of points.
     if (end - start < 3) return {CircleSegment{start, end, 0.0}};
-    if (end > x().size() || end > y().size()) {
+    if (end > path.x().size() || end > path.y().size()) {
         throw Panic("find_circle_segments: end " + std::to_string(end) + " is past the " +
-                    std::to_string(std::min(x().size(), y().size())) + " points of the path");
+                    std::to_string(std::min(path.x().size(), path.y().size())) + " points of the path");
     }
     std::vector<CircleSegment> segments;
     // A decomposition rarely has more segments than a third of its points.
     segments.reserve(static_cast<std::size_t>((end - start) / 3 + 1));
-    Decomposition{x(), y(), max_rmse, segments}.decompose(start, end);
+    Decomposition{path.x(), path.y(), max_rmse, segments}.decompose(start, end);
     return segments;
 }
 
-std::vector<double> Path::compute_circle_fit_curvature(double max_rmse) const {
-    const std::vector<CircleSegment> segments = find_circle_segments(0, x().size(), max_rmse);
+std::vector<double> compute_circle_fit_curvature(const Path& path, double max_rmse) {
+    const std::vector<CircleSegment> segments =
+        find_circle_segments(path, 0, path.x().size(), max_rmse);
     std::vector<double> curvature;
-    curvature.reserve(x().size());
+    curvature.reserve(path.x().size());
     for (const CircleSegment& segment : segments) {
         if (segment.end > segment.start) {
             curvature.insert(curvature.end(), static_cast<std::size_t>(segment.end - segment.start),

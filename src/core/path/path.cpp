@@ -1,4 +1,4 @@
-// The path record: factories, coordinate vectors and duplicate removal.
+// The path record: factories and coordinate vectors.
 #include "path/path.hpp"
 
 #include <algorithm>
@@ -28,22 +28,6 @@ const std::vector<double>& Path::x() const {
 const std::vector<double>& Path::y() const {
     if (!y_) y_ = util::extract_points_y(points_);
     return *y_;
-}
-
-Path Path::without_duplicate_points() const {
-    // Each point is compared with the last point kept, not with its input predecessor, so a
-    // run of equal points collapses to its first. Exact IEEE comparison: NaN never equals
-    // anything (such points are kept), while 0.0 and -0.0 are equal.
-    std::vector<Point> kept;
-    util::reserve_fresh(kept, points_.size());
-    for (const Point& point : points_) {
-        if (kept.empty() || !(point.x == kept.back().x && point.y == kept.back().y)) {
-            kept.push_back(point);
-        }
-    }
-    // Only a result much shorter than its input is worth a copy to give memory back.
-    if (kept.size() < kept.capacity() / 2) kept.shrink_to_fit();
-    return from_points(std::move(kept));
 }
 
 }  // namespace ordavin::path

@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-#include "path/path.hpp"
+#include "path/resampling.hpp"
 #include "spline/spline.hpp"
 #include "util/fresh_memory.hpp"
 #include "util/linspace.hpp"
@@ -281,8 +281,9 @@ std::vector<Point> resample(const std::vector<double>& lengths, Coordinates coor
 
 }  // namespace
 
-Path Path::resampled_path(std::uint64_t number_points, ResamplingType resampling_type) const {
-    const std::vector<double>& lengths = path_length_per_point();
+Path resampled_path(const Path& path, std::uint64_t number_points,
+                    ResamplingType resampling_type) {
+    const std::vector<double>& lengths = path.path_length_per_point();
     if (lengths.empty()) throw Panic("cannot resample a path without points");
     if (number_points == 0) throw Panic("cannot resample a path to zero points");
     // The length is a running sum, so a NaN anywhere makes it NaN, and with it every sample
@@ -295,15 +296,15 @@ Path Path::resampled_path(std::uint64_t number_points, ResamplingType resampling
     // The keys of the two splines are read in place rather than copied into two Spline
     // records; the values are those of make_spline and sample_with_key.
     const bool cubic = resampling_type == ResamplingType::Cubic;
-    if (coordinates_mirror_points()) {
-        return from_points(
-            resample(lengths, PointCoordinates{points_.data()}, points_.back(), number_points,
+    if (path.coordinates_mirror_points()) {
+        return Path::from_points(
+            resample(lengths, PointCoordinates{path.points().data()}, path.points().back(), number_points,
                      cubic));
     }
     // Coordinate lists of unequal length: the end keys take the last entry of each whole list.
-    const std::vector<double>& xs = x();
-    const std::vector<double>& ys = y();
-    return from_points(resample(lengths, ListCoordinates{xs.data(), ys.data()},
+    const std::vector<double>& xs = path.x();
+    const std::vector<double>& ys = path.y();
+    return Path::from_points(resample(lengths, ListCoordinates{xs.data(), ys.data()},
                                 Point{xs.back(), ys.back()}, number_points, cubic));
 }
 

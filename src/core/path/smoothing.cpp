@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "path/path.hpp"
+#include "path/smoothing.hpp"
 #include "qp/constraint.hpp"
 #include "qp/expressions/add.hpp"
 #include "qp/expressions/mul.hpp"
@@ -32,10 +32,11 @@ void add_bending(qp::QuadraticExpression& objective, const std::vector<qp::Varia
 // with -1 <= l <= 1, i.e. by at most |d| to the right of the direction of travel (for d > 0).
 // Among these, the points with the least sum of squared second differences win. Variables:
 // x_0..x_(n-1), then y_0..y_(n-1), then the n - 2 offsets l.
-std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) const {
-    const std::size_t n = points_.size();
+std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_deviation) {
+    const std::vector<Point>& points = path.points();
+    const std::size_t n = points.size();
     if (n < 2) throw Panic("smoothed_path needs a path of at least two points");
-    const std::vector<double>& theta = orientation();
+    const std::vector<double>& theta = path.orientation();
     const double d = max_deviation;
 
     qp::ProblemVariables variables;
@@ -56,16 +57,16 @@ std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) c
 
     std::vector<qp::Constraint> constraints;
     constraints.reserve(4 * n - 4);
-    constraints.push_back(qp::Equality{qp::AffineExpression(x[0]) - points_[0].x});
-    constraints.push_back(qp::Equality{qp::AffineExpression(y[0]) - points_[0].y});
-    constraints.push_back(qp::Equality{qp::AffineExpression(x[n - 1]) - points_[n - 1].x});
-    constraints.push_back(qp::Equality{qp::AffineExpression(y[n - 1]) - points_[n - 1].y});
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[0]) - points[0].x});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[0]) - points[0].y});
+    constraints.push_back(qp::Equality{qp::AffineExpression(x[n - 1]) - points[n - 1].x});
+    constraints.push_back(qp::Equality{qp::AffineExpression(y[n - 1]) - points[n - 1].y});
     for (std::size_t i = 1; i + 1 < n; ++i) {
         const qp::Variable l = offset[i - 1];
         const double x_weight = d * std::sin(theta[i]);
         const double y_weight = -d * std::cos(theta[i]);
-        constraints.push_back(qp::Equality{(points_[i].x + x_weight * l) - x[i]});
-        constraints.push_back(qp::Equality{(points_[i].y + y_weight * l) - y[i]});
+        constraints.push_back(qp::Equality{(points[i].x + x_weight * l) - x[i]});
+        constraints.push_back(qp::Equality{(points[i].y + y_weight * l) - y[i]});
         constraints.push_back(qp::Bounded{std::nullopt, 0.0, qp::AffineExpression(l) - 1.0});
         qp::AffineExpression minus_one;
         minus_one.constant = -1.0;
@@ -84,7 +85,7 @@ std::variant<Path, qp::SolverStatus> Path::smoothed_path(double max_deviation) c
     const std::vector<double> new_y = solution.eval_vec(y);
     std::vector<Point> smoothed(n);
     for (std::size_t i = 0; i < n; ++i) smoothed[i] = Point{new_x[i], new_y[i]};
-    return from_points(std::move(smoothed));
+    return Path::from_points(std::move(smoothed));
 }
 
 }  // namespace ordavin::path

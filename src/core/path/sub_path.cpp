@@ -1,17 +1,22 @@
 // Cutting a path between two located points.
-#include "path/path.hpp"
+#include "path/sub_path.hpp"
+
+#include "path/nearest_projection.hpp"
+#include "util/projection.hpp"
 
 namespace ordavin::path {
-std::optional<Path> Path::sub_path(std::optional<Point> start, std::optional<Point> end,
-                                   double epsilon) const {
-    const std::size_t count = points_.size();
+
+std::optional<Path> sub_path(const Path& path, std::optional<Point> start, std::optional<Point> end,
+                             double epsilon) {
+    const std::vector<Point>& points = path.points();
+    const std::size_t count = points.size();
     if (count == 0) return std::nullopt;
 
     const std::optional<LocatedPoint> from =
-        nearest_projection(start.value_or(points_.front()), epsilon);
+        nearest_projection(path, start.value_or(points.front()), epsilon);
     if (!from) return std::nullopt;
     const std::optional<LocatedPoint> to =
-        nearest_projection(end.value_or(points_.back()), epsilon);
+        nearest_projection(path, end.value_or(points.back()), epsilon);
     if (!to) return std::nullopt;
 
     const auto& [first, start_projection] = *from;
@@ -27,15 +32,15 @@ std::optional<Path> Path::sub_path(std::optional<Point> start, std::optional<Poi
     std::vector<Point> result;
     result.reserve(static_cast<std::size_t>(last - first) + 2);
     const Point start_foot = start_projection.foot;
-    if (first + 1 < count && !util::within_epsilon(start_foot, points_[first + 1], epsilon)) {
+    if (first + 1 < count && !util::within_epsilon(start_foot, points[first + 1], epsilon)) {
         result.push_back(start_foot);
     }
-    for (std::size_t i = first + 1; i <= last; ++i) result.push_back(points_[i]);
+    for (std::size_t i = first + 1; i <= last; ++i) result.push_back(points[i]);
     const Point end_foot = end_projection.foot;
     if (result.empty() || !util::within_epsilon(end_foot, result.back(), epsilon)) {
         result.push_back(end_foot);
     }
-    return from_points(std::move(result));
+    return Path::from_points(std::move(result));
 }
 
 }  // namespace ordavin::path

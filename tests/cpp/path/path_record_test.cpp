@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "path/path.hpp"
+#include "path/without_duplicate_points.hpp"
 
 using ordavin::Point;
 using ordavin::path::Path;
@@ -20,7 +20,7 @@ TEST(PathRecord, WithoutDuplicatesComparesWithTheLastKeptPoint) {
     const double nan = std::nan("");
     const Path path = Path::from_points(
         {{0, 0}, {0, 0}, {1, 1}, {1, 1}, {0, 0}, {nan, 0}, {nan, 0}, {0.0, 0.0}, {-0.0, 0.0}});
-    const Path result = path.without_duplicate_points();
+    const Path result = without_duplicate_points(path);
     ASSERT_EQ(result.size(), 6u);
     EXPECT_EQ(result.points()[2], (Point{0, 0}));
     EXPECT_TRUE(std::isnan(result.x()[3]));

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "path/path.hpp"
+#include "path/nearest_projection.hpp"
 #include "util/projection.hpp"
 
 using ordavin::Point;
@@ -34,7 +34,7 @@ TEST(ComputeProjection, IsNotClampedToTheSegment) {
 TEST(NearestProjection, EqualDistancesKeepTheLowerIndex) {
     // (1, 1) lies at distance 1 from the middle of both segments.
     const Path path = Path::from_points({{0, 0}, {2, 0}, {2, 2}});
-    const auto located = path.nearest_projection({1.0, 1.0}, 0.01);
+    const auto located = nearest_projection(path, {1.0, 1.0}, 0.01);
     ASSERT_TRUE(located);
     EXPECT_EQ(located->first, 0u);
     EXPECT_EQ(located->second.foot, (Point{1.0, 0.0}));
@@ -42,7 +42,7 @@ TEST(NearestProjection, EqualDistancesKeepTheLowerIndex) {
 
 TEST(NearestProjection, LaterSegmentWinsOnlyWhenStrictlyNearer) {
     const Path path = Path::from_points({{0, 0}, {2, 0}, {2, 2}});
-    const auto located = path.nearest_projection({1.5, 1.0}, 0.01);
+    const auto located = nearest_projection(path, {1.5, 1.0}, 0.01);
     ASSERT_TRUE(located);
     EXPECT_EQ(located->first, 1u);
     EXPECT_EQ(located->second.distance, 0.5);
@@ -51,7 +51,7 @@ TEST(NearestProjection, LaterSegmentWinsOnlyWhenStrictlyNearer) {
 
 TEST(NearestProjection, ZeroLengthSegmentsAreSkipped) {
     const Path path = Path::from_points({{0, 0}, {1, 0}, {1, 0}, {1, 0}, {2, 0}});
-    const auto at_vertex = path.nearest_projection({1.0, 0.5}, 0.01);
+    const auto at_vertex = nearest_projection(path, {1.0, 0.5}, 0.01);
     ASSERT_TRUE(at_vertex);
     EXPECT_EQ(at_vertex->first, 3u);
     EXPECT_EQ(at_vertex->second.parameter, 0.0);
@@ -59,13 +59,13 @@ TEST(NearestProjection, ZeroLengthSegmentsAreSkipped) {
 
 TEST(NearestProjection, NanQueryOrEpsilonLocatesNothing) {
     const Path path = Path::from_points({{0, 0}, {1, 0}});
-    EXPECT_FALSE(path.nearest_projection({NAN, 0.0}, 0.01));
+    EXPECT_FALSE(nearest_projection(path, {NAN, 0.0}, 0.01));
     // With a NaN epsilon nothing snaps, but the segment search still covers (0.5, 0).
-    const auto inside = path.nearest_projection({0.5, 0.0}, NAN);
+    const auto inside = nearest_projection(path, {0.5, 0.0}, NAN);
     ASSERT_TRUE(inside);
     EXPECT_EQ(inside->first, 0u);
     // The first point itself: t = 0 covers, without snapping.
-    const auto start = path.nearest_projection({0.0, 0.0}, NAN);
+    const auto start = nearest_projection(path, {0.0, 0.0}, NAN);
     ASSERT_TRUE(start);
     EXPECT_EQ(start->second.parameter, 0.0);
 }
@@ -107,7 +107,7 @@ TEST(NearestProjection, AgreesWithAnExhaustiveSearch) {
         for (int k = 0; k < 300; ++k) {
             const Point near = points[static_cast<std::size_t>(k) % count];
             const Point query{near.x + noise(generator) * 0.2, near.y + noise(generator) * 0.2};
-            const auto located = path.nearest_projection(query, 0.0);
+            const auto located = nearest_projection(path, query, 0.0);
             const auto expected = brute_force(path, query);
             const bool snapped = query == points.front() || query == points.back();
             if (snapped) continue;

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "path/path.hpp"
+#include "path/resampling.hpp"
 #include "spline/spline.hpp"
 #include "util/linspace.hpp"
 #include "util/make_spline.hpp"
@@ -65,7 +65,7 @@ TEST_P(ResampledPath, EqualsTheBisectingSamplerOnPathsWithRepeatedPoints) {
                                                 97};
         for (std::uint64_t count : counts) {
             const std::vector<Point> expected = bisected(path, count, method);
-            const Path actual = path.resampled_path(count, GetParam());
+            const Path actual = resampled_path(path, count, GetParam());
             ASSERT_EQ(actual.size(), expected.size());
             for (std::size_t k = 0; k < expected.size(); ++k) {
                 EXPECT_TRUE(same_bits(actual.points()[k].x, expected[k].x) &&
@@ -99,7 +99,7 @@ TEST_P(ResampledPath, EqualsTheBisectingSamplerOnLongIrregularPaths) {
     for (const Path& path : paths) {
         for (std::uint64_t count : {1, 2, 3, 7, 500, 1999, 2000, 2001, 6007}) {
             const std::vector<Point> expected = bisected(path, count, method);
-            const Path actual = path.resampled_path(count, GetParam());
+            const Path actual = resampled_path(path, count, GetParam());
             ASSERT_EQ(actual.size(), expected.size());
             for (std::size_t k = 0; k < expected.size(); ++k) {
                 ASSERT_TRUE(same_bits(actual.points()[k].x, expected[k].x) &&
@@ -115,11 +115,11 @@ INSTANTIATE_TEST_SUITE_P(BothMethods, ResampledPath,
 
 TEST(ResampledPathFailures, RefusedRequests) {
     const Path empty = Path::from_points({});
-    EXPECT_THROW(empty.resampled_path(3, ResamplingType::Linear), ordavin::Panic);
+    EXPECT_THROW(resampled_path(empty, 3, ResamplingType::Linear), ordavin::Panic);
     const Path line = Path::from_points({{0, 0}, {1, 0}});
-    EXPECT_THROW(line.resampled_path(0, ResamplingType::Cubic), ordavin::Panic);
+    EXPECT_THROW(resampled_path(line, 0, ResamplingType::Cubic), ordavin::Panic);
     const Path with_nan = Path::from_points({{0, 0}, {NAN, 0}, {1, 0}});
-    EXPECT_THROW(with_nan.resampled_path(1, ResamplingType::Linear), ordavin::Panic);
-    EXPECT_THROW(line.resampled_path(1'000'000'000'000ull, ResamplingType::Linear),
+    EXPECT_THROW(resampled_path(with_nan, 1, ResamplingType::Linear), ordavin::Panic);
+    EXPECT_THROW(resampled_path(line, 1'000'000'000'000ull, ResamplingType::Linear),
                  std::bad_alloc);
 }

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "path/path.hpp"
+#include "path/nearest_projection.hpp"
 
 namespace ordavin::path {
 namespace {
@@ -45,23 +45,24 @@ LocatedPoint snapped(std::uint64_t index, Point point) noexcept {
 
 }  // namespace
 
-std::optional<LocatedPoint> Path::nearest_projection(Point point, double epsilon) const {
-    const std::size_t count = points_.size();
+std::optional<LocatedPoint> nearest_projection(const Path& path, Point point, double epsilon) {
+    const std::vector<Point>& points = path.points();
+    const std::size_t count = points.size();
     if (count == 0) return std::nullopt;
     // The first point is tested first, so on a closed path the start wins.
-    if (util::within_epsilon(point, points_.front(), epsilon)) {
-        return snapped(0, points_.front());
+    if (util::within_epsilon(point, points.front(), epsilon)) {
+        return snapped(0, points.front());
     }
-    if (util::within_epsilon(point, points_.back(), epsilon)) {
-        return snapped(count - 1, points_.back());
+    if (util::within_epsilon(point, points.back(), epsilon)) {
+        return snapped(count - 1, points.back());
     }
 
     // A segment covers the query when the foot lies in [start, end): a vertex belongs to the
     // segment that starts there. A zero-length segment gives t = NaN and never covers. Square
     // roots are taken only for covering segments; ties keep the earlier segment. The
     // coordinate vectors hold the points' coordinates in their first `count` entries.
-    const double* xs = x().data();
-    const double* ys = y().data();
+    const double* xs = path.x().data();
+    const double* ys = path.y().data();
     bool found = false;
     std::size_t best_index = 0;
     double best_distance = 0.0;
@@ -92,28 +93,8 @@ std::optional<LocatedPoint> Path::nearest_projection(Point point, double epsilon
     }
     for (; i < segments; ++i) consider(i);
     if (!found) return std::nullopt;
-    return LocatedPoint{best_index, util::compute_projection(points_[best_index],
-                                                             points_[best_index + 1], point)};
-}
-
-std::optional<std::uint64_t> Path::index_from_point(Point point, double epsilon) const {
-    const std::optional<LocatedPoint> located = nearest_projection(point, epsilon);
-    if (!located) return std::nullopt;
-    return located->first;
-}
-
-std::optional<double> Path::path_length_from_point(Point point, double epsilon) const {
-    const std::optional<LocatedPoint> located = nearest_projection(point, epsilon);
-    if (!located) return std::nullopt;
-    const std::size_t index = located->first;
-    double length = path_length_per_point()[index];
-    // Measured from the query itself even after a snap to the first point, so a query just
-    // behind the start gets a small negative length.
-    if (index + 1 < points_.size()) {
-        length += util::compute_projection(points_[index], points_[index + 1], point)
-                      .distance_along;
-    }
-    return length;
+    return LocatedPoint{best_index, util::compute_projection(points[best_index],
+                                                             points[best_index + 1], point)};
 }
 
 }  // namespace ordavin::path
