@@ -2,6 +2,7 @@
 #include <Python.h>
 
 #include "binding/boundary.hpp"
+#include "binding/scipy_lapack.hpp"
 #include "python/py_ref.hpp"
 #include "module/path_object.hpp"
 #include "module/resampling_type_object.hpp"
@@ -54,6 +55,8 @@ PyMODINIT_FUNC PyInit_ordavin() {
             !add_class(module.get(), "ResamplingType", ordavin::path::resampling_type_class())) {
             return nullptr;
         }
+        // The circle fit finds scipy's LAPACK on its first fit, not here.
+        ordavin::util::set_dgesvd_resolver(&ordavin::binding::scipy_dgesvd);
         initialised = true;
         return module.release();
     });

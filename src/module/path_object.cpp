@@ -16,8 +16,6 @@
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
 #include "binding/gc_pause.hpp"
-#include "binding/lapack_resolver.hpp"
-#include "binding/memory_limit.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -201,7 +199,6 @@ PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py
                                        PyObject* kwnames) noexcept {
     return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
                        [](const Path& record, double max_rmse) {
-                           binding::ensure_lapack();
                            return path::compute_circle_fit_curvature(record, max_rmse);
                        });
 }
@@ -215,7 +212,6 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
     return call_method(
         self, kFindCircleSegments, args, nargs, kwnames,
         [](const Path& record, std::uint64_t start, std::uint64_t end, double max_rmse) {
-            binding::ensure_lapack();
             return path::find_circle_segments(record, start, end, max_rmse);
         });
 }
@@ -228,9 +224,6 @@ PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs
                          PyObject* kwnames) noexcept {
     return call_method(self, kResampledPath, args, nargs, kwnames,
                        [](const Path& record, std::uint64_t number_points, ResamplingType type) {
-                           // The new path holds each point, its x and its y.
-                           binding::check_fits_in_memory(number_points,
-                                                         sizeof(Point) + 2 * sizeof(double));
                            return path::resampled_path(record, number_points, type);
                        });
 }

@@ -164,3 +164,20 @@ def test_missing_scipy_raises_import_error_naming_it():
         "    print('scipy' in str(error))\n"
     )
     assert result.stdout.strip() == "True", result.stderr
+
+
+def test_capsule_of_another_routine_is_refused_before_it_is_called():
+    # dgesdd's capsule called with dgesvd's arguments would make LAPACK complain about its
+    # parameters and return a wrong circle.
+    result = run_isolated(
+        "import scipy.linalg.cython_lapack as lapack\n"
+        "lapack.__pyx_capi__ = dict(lapack.__pyx_capi__, dgesvd=lapack.__pyx_capi__['dgesdd'])\n"
+        "import ordavin\n"
+        "path = ordavin.Path([(1, 0), (0, 1), (-1, 0)])\n"
+        "try:\n"
+        "    print(path.find_circle_segments(0, 3))\n"
+        "except ImportError as error:\n"
+        "    print('refused', 'signature' in str(error.__cause__))\n"
+    )
+    assert result.stdout.strip() == "refused True", result.stdout + result.stderr
+    assert "parameter number" not in result.stdout + result.stderr

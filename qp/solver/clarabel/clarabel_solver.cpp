@@ -5,10 +5,6 @@
 
 #include <Python.h>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <memory>
 #include <span>
@@ -184,15 +180,6 @@ void release(T& value) {
 // Past this many bytes of matrix data, a solve hands the freed model back to the system.
 constexpr std::size_t kTrimThreshold = std::size_t{8} << 20;
 
-// The model and the arrays freed before Clarabel's solve mostly stay in the allocator's heap,
-// scattered between live blocks where Clarabel's large buffers do not fit; giving them back
-// lowers the peak of a large solve by about the model's size, at a cost of a few milliseconds.
-void return_free_memory_to_system() noexcept {
-#if defined(__GLIBC__)
-    malloc_trim(0);
-#endif
-}
-
 bool indices_below(const AffineExpression::Coefficients& coefficients, std::uint64_t n) {
     return std::all_of(coefficients.begin(), coefficients.end(),
                        [n](const auto& entry) { return entry.key < n; });
@@ -295,7 +282,10 @@ SolveResult ClarabelSolver::solve(ProblemVariables variables, QuadraticExpressio
     release(b_object);
     release(cones);
     release(settings);
-    if (matrix_bytes >= kTrimThreshold) return_free_memory_to_system();
+    // The model and the arrays freed so far mostly stay in the allocator's heap, scattered
+    // between live blocks where Clarabel's large buffers do not fit; giving them back lowers
+    // the peak of a large solve by about the model's size, at a cost of a few milliseconds.
+    if (matrix_bytes >= kTrimThreshold && release_memory_ != nullptr) release_memory_();
     PyRef solution = steal_checked(PyObject_CallMethod(solver.get(), "solve", nullptr));
     PyRef status = attribute(solution.get(), "status");
 

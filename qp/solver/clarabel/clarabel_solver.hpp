@@ -61,7 +61,12 @@ struct ClarabelSettings {
 /// ordavin::python::PythonErrorAlreadySet.
 class ClarabelSolver final : public Solver {
 public:
-    explicit ClarabelSolver(ClarabelSettings settings = {}) : settings_(std::move(settings)) {}
+    /// Gives memory back to the system; a large solve calls it once the model is freed and
+    /// before Clarabel allocates its own, larger buffers.
+    using ReleaseMemory = void (*)() noexcept;
+
+    explicit ClarabelSolver(ClarabelSettings settings = {}, ReleaseMemory release_memory = nullptr)
+        : settings_(std::move(settings)), release_memory_(release_memory) {}
 
     const ClarabelSettings& settings() const noexcept { return settings_; }
 
@@ -73,6 +78,7 @@ public:
 
 private:
     ClarabelSettings settings_;
+    ReleaseMemory release_memory_;
 };
 
 }  // namespace qp

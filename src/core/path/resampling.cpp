@@ -1,6 +1,4 @@
 // Equidistant resampling of a path by linear or cubic Hermite interpolation over arc length.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -10,6 +8,7 @@
 #include "spline/spline.hpp"
 #include "util/fresh_memory.hpp"
 #include "util/linspace.hpp"
+#include "util/memory_policy.hpp"
 #include "util/panic.hpp"
 
 namespace ordavin::path {
@@ -17,18 +16,6 @@ namespace {
 
 // Bytes held per resampled point by the result: the point and its two coordinates.
 constexpr std::uint64_t bytes_per_sample = sizeof(Point) + 2 * sizeof(double);
-
-// A request that cannot fit into physical memory is refused before anything is allocated:
-// with an overcommitting allocator the vectors would otherwise be handed out and the process
-// killed on first touch instead of raising MemoryError.
-void check_fits_in_memory(std::uint64_t number_points) {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || page_size <= 0) return;  // unknown: let the allocator decide
-    const std::uint64_t physical_bytes =
-        static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
-    if (number_points > physical_bytes / bytes_per_sample) throw std::bad_alloc();
-}
 
 // The coordinates of the points read in place: straight off the points (the usual case, which
 // spares the two coordinate vectors) or off the coordinate lists a path was made from.
@@ -291,7 +278,7 @@ Path resampled_path(const Path& path, std::uint64_t number_points,
     if (std::isnan(lengths.back())) {
         throw Panic("cannot resample a path whose length is NaN (NaN sample parameter)");
     }
-    check_fits_in_memory(number_points);
+    util::check_fits_in_memory(number_points, bytes_per_sample);
 
     // The keys of the two splines are read in place rather than copied into two Spline
     // records; the values are those of make_spline and sample_with_key.

@@ -10,6 +10,7 @@
 #include "qp/expressions/sub.hpp"
 #include "qp/problem_variables.hpp"
 #include "qp/solver/clarabel/clarabel_solver.hpp"
+#include "util/memory_policy.hpp"
 #include "util/panic.hpp"
 
 namespace ordavin::path {
@@ -75,7 +76,7 @@ std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_
 
     qp::ClarabelSettings settings;
     settings.verbose = false;
-    const qp::ClarabelSolver solver(settings);
+    const qp::ClarabelSolver solver(settings, &util::return_free_memory_to_system);
     qp::SolveResult result =
         solver.solve(std::move(variables), std::move(objective), std::move(constraints));
     if (const auto* status = std::get_if<qp::SolverStatus>(&result)) return *status;

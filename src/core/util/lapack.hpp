@@ -1,4 +1,4 @@
-// The LAPACK routines the numeric kernels call, reached through a replaceable function pointer.
+// The LAPACK routine the circle fit calls, found on the first fit through a replaceable resolver.
 #pragma once
 
 namespace ordavin::util {
@@ -9,11 +9,20 @@ using DgesvdFunction = void (*)(char* jobu, char* jobvt, int* m, int* n, double*
                                 double* s, double* u, int* ldu, double* vt, int* ldvt,
                                 double* work, int* lwork, int* info);
 
-/// Installs the dgesvd every later fit calls. The module installs scipy's on first use; the
-/// C++ tests install the system LAPACK. Passing nullptr uninstalls it.
+/// Finds a dgesvd: returns it, or throws to say why there is none (its exception reaches the
+/// caller of the fit unchanged).
+using DgesvdResolver = DgesvdFunction (*)();
+
+/// Installs the dgesvd every later fit calls (the C++ tests install the system LAPACK).
+/// Passing nullptr uninstalls it, so that the next fit asks the resolver again.
 void set_dgesvd(DgesvdFunction function) noexcept;
 
-/// The installed dgesvd, or nullptr when none has been installed yet.
-DgesvdFunction dgesvd() noexcept;
+/// Sets how the first fit finds dgesvd when none is installed. The module sets scipy's at
+/// import, without importing scipy: only the first fit that needs LAPACK does.
+void set_dgesvd_resolver(DgesvdResolver resolver) noexcept;
+
+/// The installed dgesvd; when none is installed yet, the resolver's answer, installed for the
+/// next calls. Throws Panic when there is neither; rethrows what the resolver throws.
+DgesvdFunction resolved_dgesvd();
 
 }  // namespace ordavin::util

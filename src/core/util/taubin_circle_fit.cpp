@@ -82,13 +82,13 @@ std::optional<CircleFit> taubin_circle_fit(std::span<const double> x, std::span<
         throw Panic("taubin_circle_fit: " + std::to_string(count) +
                     " points are more than LAPACK can index");
     }
-    const DgesvdFunction dgesvd = util::dgesvd();
-    if (dgesvd == nullptr) throw Panic("taubin_circle_fit: no LAPACK dgesvd is installed");
-
     // Coincident points (a single point among them) have no circle. Their computed mean can
     // differ from the common value in the last bit, so the test is on the coordinates, not on
     // mean Z, which would then be a tiny positive number and yield a spurious tiny circle.
     if (all_coincide(x, y)) return undefined_fit();
+    // Found on the first fit that needs it, so that neither importing the module nor a
+    // decomposition of short runs loads LAPACK.
+    const DgesvdFunction dgesvd = util::resolved_dgesvd();
 
     const double n = static_cast<double>(count);
     double sum_x = 0.0;

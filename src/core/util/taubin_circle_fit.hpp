@@ -16,13 +16,14 @@ struct CircleFit {
 };
 
 /// Fits one circle to the points (x[i], y[i]) by Taubin's method, solved through the singular
-/// value decomposition of the installed LAPACK dgesvd (see util/lapack.hpp).
+/// value decomposition of LAPACK dgesvd, found on the first fit (see util/lapack.hpp).
 ///
 /// No result for empty input or when dgesvd reports failure. Exactly collinear points give an
 /// infinite radius and a NaN rmse. Points that all coincide, and coordinates that are not
 /// finite (or whose squares overflow), give NaN radius and rmse without calling dgesvd, so that
 /// a bound on the rmse rejects them. Throws Panic when x and y differ in length, when there
-/// are more points than LAPACK can index, or when no dgesvd is installed.
+/// are more points than LAPACK can index, or when no dgesvd can be found (or rethrows what
+/// the resolver throws).
 std::optional<CircleFit> taubin_circle_fit(std::span<const double> x, std::span<const double> y);
 
 }  // namespace ordavin::util

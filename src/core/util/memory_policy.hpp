@@ -1,0 +1,31 @@
+// How much more memory the process may use, and the one check every large request goes through.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ordavin::util {
+
+/// The bytes this process may still allocate: the least of
+/// - the machine's physical memory plus swap (a hard ceiling, whatever else runs),
+/// - the address-space limit (RLIMIT_AS) minus the address space in use,
+/// - the data-segment limit (RLIMIT_DATA) minus the data in use,
+/// - the memory limit of the process's cgroup (v2 memory.max, or v1 limit_in_bytes) minus its
+///   current usage, plus the swap the cgroup may still use.
+/// A limit that is absent or cannot be read does not count; with none readable the result is
+/// the largest value.
+std::uint64_t allocatable_bytes() noexcept;
+
+/// Throws std::bad_alloc (MemoryError at the Python boundary) when `count` items of
+/// `bytes_each` bytes cannot fit in allocatable_bytes(). A caller-chosen size, such as a number
+/// of points, is checked here before anything is allocated: handed to the allocator, an
+/// impossible size may succeed on paper under memory overcommit and end the process on first
+/// touch, and a sanitized build aborts on it.
+void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each);
+
+/// Hands the free memory at the top and in the middle of the heap back to the system, where
+/// the C library can (glibc's malloc_trim). Worth a few milliseconds before a large
+/// allocation that the freed blocks, scattered between live ones, could not serve.
+void return_free_memory_to_system() noexcept;
+
+}  // namespace ordavin::util
