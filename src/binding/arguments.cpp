@@ -1,50 +1,45 @@
 // Binding Python call arguments to the declared parameters of a method.
 #include "binding/arguments.hpp"
 
-#include <cstring>
-#include <string>
-#include <string_view>
-
-#include "binding/text.hpp"
+#include "python/py_ref.hpp"
 
 namespace ordavin::binding {
 
 namespace {
 
+// The messages are built by the interpreter (PyErr_Format), not in C++ strings: a failed
+// allocation then becomes the Python MemoryError instead of a C++ exception in noexcept code.
+
 bool too_many_positional(const Signature& signature, std::size_t given) {
     const std::size_t count = signature.names.size();
-    const std::string range =
-        signature.required == count
-            ? std::to_string(count)
-            : concat({"from ", std::to_string(signature.required), " to ", std::to_string(count)});
-    const std::string message =
-        concat({signature.full_name, " takes ", range, " positional arguments but ",
-                std::to_string(given), given == 1 ? " was given" : " were given"});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    const char* verb = given == 1 ? "was" : "were";
+    if (signature.required == count) {
+        PyErr_Format(PyExc_TypeError, "%s takes %zu positional arguments but %zu %s given",
+                     signature.full_name, count, given, verb);
+    } else {
+        PyErr_Format(PyExc_TypeError,
+                     "%s takes from %zu to %zu positional arguments but %zu %s given",
+                     signature.full_name, signature.required, count, given, verb);
+    }
     return false;
 }
 
-/// Puts one keyword argument into its slot.
+/// Puts one keyword argument into its slot. The name is compared without encoding it, so a
+/// name that has no UTF-8 form (a lone surrogate) is simply no parameter's name.
 bool bind_keyword(const Signature& signature, PyObject* name, PyObject* value,
                   std::span<PyObject*> slots) {
-    Py_ssize_t length = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(name, &length);
-    if (text == nullptr) return false;
-    const std::string_view key(text, static_cast<std::size_t>(length));
     for (std::size_t i = 0; i < signature.names.size(); ++i) {
-        if (key != signature.names[i]) continue;
+        if (PyUnicode_CompareWithASCIIString(name, signature.names[i]) != 0) continue;
         if (slots[i] != nullptr) {
-            const std::string message =
-                concat({signature.full_name, " got multiple values for argument '", key, "'"});
-            PyErr_SetString(PyExc_TypeError, message.c_str());
+            PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'",
+                         signature.full_name, signature.names[i]);
             return false;
         }
         slots[i] = value;
         return true;
     }
-    const std::string message =
-        concat({signature.full_name, " got an unexpected keyword argument '", key, "'"});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'",
+                 signature.full_name, name);
     return false;
 }
 
@@ -54,24 +49,21 @@ bool check_required(const Signature& signature, std::span<PyObject*> slots) {
     for (std::size_t i = 0; i < signature.required; ++i) missing += slots[i] == nullptr;
     if (missing == 0) return true;
 
-    std::string list;
+    python::PyRef list = python::PyRef::steal(PyUnicode_FromString(""));
     std::size_t listed = 0;
-    for (std::size_t i = 0; i < signature.required; ++i) {
+    for (std::size_t i = 0; i < signature.required && list; ++i) {
         if (slots[i] != nullptr) continue;
+        const char* separator = "";
         if (listed > 0) {
-            if (missing == 2) {
-                list += " and ";
-            } else {
-                list += listed + 1 == missing ? ", and " : ", ";
-            }
+            separator = missing == 2 ? " and " : (listed + 1 == missing ? ", and " : ", ");
         }
-        list += concat({"'", signature.names[i], "'"});
+        list = python::PyRef::steal(
+            PyUnicode_FromFormat("%U%s'%s'", list.get(), separator, signature.names[i]));
         ++listed;
     }
-    const std::string message =
-        concat({signature.full_name, " missing ", std::to_string(missing),
-                " required positional argument", missing == 1 ? ": " : "s: ", list});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    if (!list) return false;
+    PyErr_Format(PyExc_TypeError, "%s missing %zu required positional argument%s: %U",
+                 signature.full_name, missing, missing == 1 ? "" : "s", list.get());
     return false;
 }
 

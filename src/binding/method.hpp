@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "binding/arguments.hpp"
+#include "python/py_ref.hpp"
 
 namespace ordavin::binding {
 
@@ -40,7 +41,8 @@ template <class... Forms>
 class Method {
 public:
     static constexpr std::size_t kCount = sizeof...(Forms);
-    using Slots = std::array<PyObject*, kCount>;
+    /// One strong reference per parameter, or none where it was not passed.
+    using Slots = std::array<python::PyRef, kCount>;
     using Values = std::tuple<typename Forms::Value...>;
 
     explicit Method(const char* full_name, Param<Forms>... params)
@@ -54,16 +56,16 @@ public:
     /// Vectorcall arguments to slots; nothing with TypeError set on a binding error.
     std::optional<Slots> bind(PyObject* const* args, std::size_t nargs,
                               PyObject* kwnames) const noexcept {
-        Slots slots{};
-        if (!bind_arguments(signature(), args, nargs, kwnames, slots)) return std::nullopt;
-        return slots;
+        std::array<PyObject*, kCount> borrowed{};
+        if (!bind_arguments(signature(), args, nargs, kwnames, borrowed)) return std::nullopt;
+        return hold(borrowed);
     }
 
     /// tp_new arguments to slots.
     std::optional<Slots> bind(PyObject* args, PyObject* kwargs) const noexcept {
-        Slots slots{};
-        if (!bind_arguments(signature(), args, kwargs, slots)) return std::nullopt;
-        return slots;
+        std::array<PyObject*, kCount> borrowed{};
+        if (!bind_arguments(signature(), args, kwargs, borrowed)) return std::nullopt;
+        return hold(borrowed);
     }
 
     /// Converts the slots in declaration order; the first failure ends the conversion.
@@ -80,8 +82,18 @@ public:
     }
 
 private:
+    // Binding runs no Python code, so the borrowed references are still valid here; from now
+    // on conversions may run any, so each argument is held until the call ends.
+    static Slots hold(const std::array<PyObject*, kCount>& borrowed) noexcept {
+        Slots slots;
+        for (std::size_t i = 0; i < kCount; ++i) slots[i] = python::PyRef::borrow(borrowed[i]);
+        return slots;
+    }
+
     template <class Form>
-    static bool convert_one(const Param<Form>& param, PyObject* slot, typename Form::Value& value) {
+    static bool convert_one(const Param<Form>& param, const python::PyRef& held,
+                            typename Form::Value& value) {
+        PyObject* slot = held.get();
         if (slot == nullptr) {
             value = *param.fallback;
             return true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "python/py_ref.hpp"
@@ -45,11 +46,12 @@ inline python::PyRef to_python(python::PyRef object) noexcept {
     return object;
 }
 
-/// None for an empty optional.
+/// None for an empty optional. Taken by value and moved on, so that a large result (a Path)
+/// is never copied on its way out.
 template <class T>
-python::PyRef to_python(const std::optional<T>& value) noexcept {
+python::PyRef to_python(std::optional<T> value) noexcept {
     if (!value) return python::PyRef::borrow(Py_None);
-    return to_python(*value);
+    return to_python(std::move(*value));
 }
 
 }  // namespace ordavin::binding

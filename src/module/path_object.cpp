@@ -16,6 +16,7 @@
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
 #include "binding/gc_pause.hpp"
+#include "binding/dispatch.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -46,28 +47,10 @@ using binding::to_python;
 
 struct PathObject {
     PyObject_HEAD binding::AccessCounter access;
-    Path path;
+    Path record;
 };
 
 PyTypeObject* the_class = nullptr;
-
-PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
-    const binding::GcPause pause;
-    return binding::build_list(segments.size(), [&](std::size_t i) -> PyObject* {
-        const CircleSegment& segment = segments[i];
-        return Py_BuildValue("(KKd)", static_cast<unsigned long long>(segment.start),
-                             static_cast<unsigned long long>(segment.end), segment.curvature);
-    });
-}
-
-/// A failed smoothing solve becomes PanicException naming the solver's status.
-PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
-    if (auto* path = std::get_if<Path>(&result)) return path::to_python(std::move(*path));
-    const auto status = std::get<qp::SolverStatus>(result);
-    binding::raise_panic(
-        binding::concat({"smoothing failed, the solver reported ", qp::to_string(status)}));
-    return PyRef();
-}
 
 PathObject* receiver_of(PyObject* self) {
     if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
@@ -81,52 +64,28 @@ PathObject* receiver_of(PyObject* self) {
     return nullptr;
 }
 
+using PathReceiver = binding::SharedReceiver<PathObject>;
+
 template <class... Forms, class Operation>
 PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
                       Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
-    return binding::guarded([&]() -> PyObject* {
-        const auto nargs = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
-        auto slots = method.bind(args, nargs, kwnames);
-        if (!slots) return nullptr;
-        PathObject* receiver = receiver_of(self);
-        if (receiver == nullptr) return nullptr;
-        auto access = binding::SharedAccess::take(receiver->access);
-        if (!access) return nullptr;
-        auto values = method.convert(*slots);
-        if (!values) return nullptr;
-        return std::apply(
-                   [&](auto&... value) {
-                       return to_python(operation(receiver->path, std::move(value)...));
-                   },
-                   *values)
-            .release();
-    });
+    return binding::dispatch(method, PathReceiver{self, receiver_of},
+                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
 }
 
 template <class... Forms, class Operation>
 PyObject* call_static(const Method<Forms...>& method, PyObject* const* args, Py_ssize_t nargsf,
                       PyObject* kwnames, Operation operation) noexcept {
-    return binding::guarded([&]() -> PyObject* {
-        const auto nargs = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
-        auto slots = method.bind(args, nargs, kwnames);
-        if (!slots) return nullptr;
-        auto values = method.convert(*slots);
-        if (!values) return nullptr;
-        return std::apply([&](auto&... value) { return to_python(operation(std::move(value)...)); },
-                          *values)
-            .release();
-    });
+    return binding::dispatch(method, binding::NoReceiver{},
+                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
 }
+
+const Method<> kNoParameters("Path");
 
 template <class Operation>
 PyObject* read_property(PyObject* self, Operation operation) noexcept {
-    return binding::guarded([&]() -> PyObject* {
-        PathObject* receiver = receiver_of(self);
-        if (receiver == nullptr) return nullptr;
-        auto access = binding::SharedAccess::take(receiver->access);
-        if (!access) return nullptr;
-        return to_python(operation(receiver->path)).release();
-    });
+    return binding::dispatch(kNoParameters, PathReceiver{self, receiver_of},
+                             binding::NoArguments{}, operation);
 }
 
 constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
@@ -144,25 +103,22 @@ const Method<NoneOr<PointListForm>, NoneOr<FloatListForm>, NoneOr<FloatListForm>
     optional<NoneOr<FloatListForm>>("y", std::nullopt));
 
 PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
-    return binding::guarded([&]() -> PyObject* {
-        auto slots = kNew.bind(args, kwargs);
-        if (!slots) return nullptr;
-        auto values = kNew.convert(*slots);
-        if (!values) return nullptr;
-        auto& [points, x, y] = *values;
-        if (points && !x && !y)
-            return path::to_python(Path::from_points(std::move(*points))).release();
-        if (!points && x && y) {
-            return path::to_python(Path::from_coordinates(std::move(*x), std::move(*y))).release();
-        }
-        PyErr_SetString(PyExc_TypeError, "Create path either from points or coordinates");
-        return nullptr;
-    });
+    return binding::dispatch(
+        kNew, binding::NoReceiver{}, binding::TupleArguments{args, kwargs},
+        [](std::optional<std::vector<Point>> points, std::optional<std::vector<double>> x,
+           std::optional<std::vector<double>> y) -> PyRef {
+            if (points && !x && !y) return to_python(Path::from_points(std::move(*points)));
+            if (!points && x && y) {
+                return to_python(Path::from_coordinates(std::move(*x), std::move(*y)));
+            }
+            PyErr_SetString(PyExc_TypeError, "Create path either from points or coordinates");
+            return PyRef();
+        });
 }
 
 void dealloc(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<PathObject*>(self)->path.~Path();
+    reinterpret_cast<PathObject*>(self)->record.~Path();
     type->tp_free(self);
     Py_DECREF(type);
 }
@@ -297,9 +253,9 @@ PyObject* reduce(PyObject* self, PyObject*) noexcept {
         PyRef rebuild = PyRef::steal(
             PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_state"));
         if (!rebuild) return nullptr;
-        PyRef x = to_python(receiver->path.x());
+        PyRef x = to_python(receiver->record.x());
         if (!x) return nullptr;
-        PyRef y = to_python(receiver->path.y());
+        PyRef y = to_python(receiver->record.y());
         if (!y) return nullptr;
         return Py_BuildValue("(O(OO))", rebuild.get(), x.get(), y.get());
     });
@@ -371,6 +327,24 @@ PyType_Spec spec = {
 
 }  // namespace
 
+python::PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
+    const binding::GcPause pause;
+    return binding::build_list(segments.size(), [&](std::size_t i) -> PyObject* {
+        const CircleSegment& segment = segments[i];
+        return Py_BuildValue("(KKd)", static_cast<unsigned long long>(segment.start),
+                             static_cast<unsigned long long>(segment.end), segment.curvature);
+    });
+}
+
+/// A failed smoothing solve becomes PanicException naming the solver's status.
+python::PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
+    if (auto* path = std::get_if<Path>(&result)) return path::to_python(std::move(*path));
+    const auto status = std::get<qp::SolverStatus>(result);
+    binding::raise_panic(
+        binding::concat({"smoothing failed, the solver reported ", qp::to_string(status)}));
+    return python::PyRef();
+}
+
 PyObject* path_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
     PyRef type = PyRef::steal(PyType_FromSpec(&spec));
@@ -387,7 +361,7 @@ PyRef to_python(Path path) {
     if (!object) return object;
     auto* record = reinterpret_cast<PathObject*>(object.get());
     new (&record->access) binding::AccessCounter();
-    new (&record->path) Path(std::move(path));
+    new (&record->record) Path(std::move(path));
     return object;
 }
 

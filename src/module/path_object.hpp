@@ -4,7 +4,12 @@
 #include <Python.h>
 
 #include "python/py_ref.hpp"
+#include <variant>
+#include <vector>
+
+#include "path/circle_segments.hpp"
 #include "path/path.hpp"
+#include "qp/solver/solver_status.hpp"
 
 namespace ordavin::path {
 
@@ -14,5 +19,14 @@ PyObject* path_class() noexcept;
 
 /// A new Python Path object owning `path`.
 python::PyRef to_python(Path path);
+
+// The results of path operations that only this class returns; found by argument-dependent
+// lookup from the binding's result builders.
+
+/// A list of (start, end, curvature) tuples.
+python::PyRef to_python(const std::vector<CircleSegment>& segments) noexcept;
+
+/// The smoothed path, or PanicException naming the solver's status.
+python::PyRef to_python(std::variant<Path, qp::SolverStatus> result);
 
 }  // namespace ordavin::path

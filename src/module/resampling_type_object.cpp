@@ -35,12 +35,30 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) noexcept {
     return nullptr;
 }
 
+bool is_member(PyObject* object) noexcept {
+    return the_class != nullptr && object != nullptr && PyObject_TypeCheck(object, the_class);
+}
+
+/// The slot functions can be reached with any object as the receiver (through another
+/// extension, or ctypes); such a receiver gets the type-mismatch TypeError instead of having
+/// its memory read as a member.
+PyObject* refuse_receiver(PyObject* self) noexcept {
+    return binding::guarded([&]() -> PyObject* {
+        const std::string type_name =
+            self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
+        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'ResamplingType'",
+                     type_name.c_str());
+        return nullptr;
+    });
+}
+
 PyObject* repr(PyObject* self) noexcept {
-    const std::string text = binding::concat({"ResamplingType.", member_name(value_of(self))});
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    if (!is_member(self)) return refuse_receiver(self);
+    return PyUnicode_FromFormat("ResamplingType.%s", member_name(value_of(self)));
 }
 
 PyObject* as_int(PyObject* self) noexcept {
+    if (!is_member(self)) return refuse_receiver(self);
     return PyLong_FromLong(static_cast<long>(value_of(self)));
 }
 
@@ -48,17 +66,16 @@ PyObject* as_int(PyObject* self) noexcept {
 /// raises TypeError and other types compare by identity.
 PyObject* richcompare(PyObject* self, PyObject* other, int op) noexcept {
     if (op != Py_EQ && op != Py_NE) Py_RETURN_NOTIMPLEMENTED;
+    if (!is_member(self)) Py_RETURN_NOTIMPLEMENTED;
     const long mine = static_cast<long>(value_of(self));
     long theirs = 0;
-    if (PyObject_TypeCheck(other, the_class)) {
+    if (is_member(other)) {
         theirs = static_cast<long>(value_of(other));
     } else if (PyLong_Check(other) || PyIndex_Check(other)) {
+        // Whatever __index__ raises propagates: swallowing it would hide KeyboardInterrupt,
+        // SystemExit and MemoryError behind a False.
         PyRef integer = PyRef::steal(PyNumber_Index(other));
-        if (!integer) {
-            // An __index__ that fails means the operand is no integer after all.
-            PyErr_Clear();
-            Py_RETURN_NOTIMPLEMENTED;
-        }
+        if (!integer) return nullptr;
         int overflow = 0;
         theirs = PyLong_AsLongAndOverflow(integer.get(), &overflow);
         if (theirs == -1 && PyErr_Occurred()) return nullptr;
@@ -88,6 +105,7 @@ PyMethodDef from_value_definition = {
     "_from_value(value, /)\n--\n\nThe member with the given integer value (used by pickle)."};
 
 PyObject* reduce(PyObject* self, PyObject*) noexcept {
+    if (!is_member(self)) return refuse_receiver(self);
     PyRef rebuild =
         PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_value"));
     if (!rebuild) return nullptr;

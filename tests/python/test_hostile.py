@@ -3,6 +3,8 @@ non-finite values and extreme indices. Each call ends in the documented exceptio
 result, and the receiving path is unchanged afterwards."""
 
 import math
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -363,3 +365,39 @@ def test_special_query_points(line, value):
         assert line.path_length_from_point(point) is None
         assert line.sub_path(point) is None
         assert line.sub_path(None, point) is None
+
+
+def test_conversion_that_empties_the_keyword_dict_keeps_its_argument_alive():
+    # __len__ clears the very dict the constructor's keyword arguments were bound from; the
+    # argument under conversion must survive it (this crashed the interpreter).
+    code = """
+import gc
+from ordavin import Path
+class Emptying:
+    def __len__(self):
+        for o in gc.get_objects():
+            if type(o) is dict and o.get('points') is self:
+                o.clear()
+        return 2
+    def __getitem__(self, i):
+        return [[0, 0], [1, 1]][i]
+    def __iter__(self):
+        return iter([[0, 0], [1, 1]])
+for _ in range(100):
+    assert Path(**{'points': Emptying(), 'x': None}).points == [[0.0, 0.0], [1.0, 1.0]]
+print('alive')
+"""
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert result.returncode == 0 and result.stdout.strip() == "alive", result.stderr
+
+
+@pytest.mark.parametrize("call, full_name", [
+    (lambda kw: Path(**kw), "Path.__new__()"),
+    (lambda kw: Path.from_points([[0, 0]], **kw), "Path.from_points()"),
+    (lambda kw: Path([[0, 0], [1, 0]]).sub_path(**kw), "Path.sub_path()"),
+])
+@pytest.mark.parametrize("name", ["\udc80", "é", "pöints"])
+def test_keyword_without_utf8_form_is_an_unexpected_keyword(call, full_name, name):
+    with pytest.raises(TypeError) as caught:
+        call({name: 1})
+    assert str(caught.value) == f"{full_name} got an unexpected keyword argument '{name}'"

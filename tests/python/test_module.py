@@ -1,5 +1,7 @@
 """The module object and its two classes as Python sees them."""
 
+import ctypes
+import operator
 import subprocess
 import sys
 
@@ -96,11 +98,35 @@ class TestResamplingType:
                 return 1
 
         class BrokenIndex:
+            def __init__(self, error):
+                self.error = error
+
             def __index__(self):
-                raise RuntimeError("no")
+                raise self.error
 
         assert ResamplingType.Linear == Index()
-        assert ResamplingType.Linear != BrokenIndex()
+        # Whatever __index__ raises propagates, from == and from != alike.
+        for error in (RuntimeError("no"), KeyboardInterrupt(), MemoryError()):
+            for compare in (operator.eq, operator.ne):
+                with pytest.raises(type(error)):
+                    compare(ResamplingType.Linear, BrokenIndex(error))
+
+    @pytest.mark.parametrize("slot, name", [(66, "__repr__"), (26, "__int__"), (67, "__eq__")])
+    def test_slot_functions_check_their_receiver(self, slot, name):
+        # Reached directly (as another extension could), with an int as the receiver.
+        get_slot = ctypes.pythonapi.PyType_GetSlot
+        get_slot.restype, get_slot.argtypes = ctypes.c_void_p, [ctypes.py_object, ctypes.c_int]
+        address = get_slot(ResamplingType, slot)
+        if name == "__eq__":
+            function = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object, ctypes.py_object,
+                                         ctypes.c_int)(address)
+            assert function(ResamplingType.Linear, 1, 2) is True  # Py_EQ
+            assert function(12345, ResamplingType.Linear, 2) is NotImplemented
+            return
+        function = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object)(address)
+        assert function(ResamplingType.Linear) in ("ResamplingType.Linear", 1)
+        with pytest.raises(TypeError, match="^'int' object cannot be converted to 'ResamplingType'$"):
+            function(12345)
 
     def test_no_ordering_no_hash_no_constructor(self):
         with pytest.raises(TypeError):

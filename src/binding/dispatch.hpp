@@ -1,0 +1,104 @@
+// The one path every call takes from the interpreter into a record operation and back.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+#include "binding/access.hpp"
+#include "binding/boundary.hpp"
+#include "binding/method.hpp"
+#include "binding/results.hpp"
+
+namespace ordavin::binding {
+
+/// The arguments of a call as the interpreter hands them over: a vectorcall array (methods and
+/// static methods), a tuple and a dict (the constructor), or none (properties and methods
+/// without parameters).
+struct VectorcallArguments {
+    PyObject* const* args;
+    Py_ssize_t nargsf;
+    PyObject* kwnames;
+};
+struct TupleArguments {
+    PyObject* args;
+    PyObject* kwargs;
+};
+struct NoArguments {};
+
+/// No receiver (static methods and the constructor): the operation gets the converted values.
+struct NoReceiver {
+    struct Access {
+        template <class Operation, class... Values>
+        auto call(Operation& operation, Values&&... values) {
+            return operation(std::forward<Values>(values)...);
+        }
+    };
+    std::optional<Access> take() const noexcept { return Access{}; }
+};
+
+/// The receiver of a method or property: an object of the class `Object` (it has `access` and
+/// `record` members), checked by `check`, which sets the type-mismatch TypeError and returns
+/// null for anything else. The operation gets the record first, under shared access.
+template <class Object>
+struct SharedReceiver {
+    PyObject* self;
+    Object* (*check)(PyObject* self);
+
+    struct Access {
+        Object* object;
+        SharedAccess access;
+        template <class Operation, class... Values>
+        auto call(Operation& operation, Values&&... values) {
+            return operation(std::as_const(object->record), std::forward<Values>(values)...);
+        }
+    };
+
+    std::optional<Access> take() const noexcept {
+        Object* object = check(self);
+        if (object == nullptr) return std::nullopt;
+        std::optional<SharedAccess> access = SharedAccess::take(object->access);
+        if (!access) return std::nullopt;
+        return Access{object, std::move(*access)};
+    }
+};
+
+/// Binds the arguments, checks the receiver and takes shared access to its record, converts
+/// the arguments in declaration order, runs the operation and builds its Python result, in
+/// that order; the first failure ends the call with its Python error. Every bound argument
+/// is held by a strong reference until the call ends, so that conversion code that runs
+/// Python (and may empty the keyword dict) cannot free an argument still to be converted. No
+/// C++ exception leaves: the boundary guard turns it into the Python error.
+template <class Receiver, class... Forms, class Arguments, class Operation>
+PyObject* dispatch(const Method<Forms...>& method, const Receiver& receiver, Arguments arguments,
+                   Operation operation) noexcept {
+    return guarded([&]() -> PyObject* {
+        std::optional<typename Method<Forms...>::Slots> slots;
+        if constexpr (std::is_same_v<Arguments, VectorcallArguments>) {
+            slots = method.bind(arguments.args,
+                                static_cast<std::size_t>(PyVectorcall_NARGS(arguments.nargsf)),
+                                arguments.kwnames);
+        } else if constexpr (std::is_same_v<Arguments, TupleArguments>) {
+            slots = method.bind(arguments.args, arguments.kwargs);
+        } else {
+            static_assert(sizeof...(Forms) == 0, "a call without arguments binds no parameters");
+            slots.emplace();
+        }
+        if (!slots) return nullptr;
+        auto access = receiver.take();
+        if (!access) return nullptr;
+        auto values = method.convert(*slots);
+        if (!values) return nullptr;
+        return std::apply(
+                   [&](auto&... value) {
+                       return to_python(access->call(operation, std::move(value)...));
+                   },
+                   *values)
+            .release();
+    });
+}
+
+}  // namespace ordavin::binding
