@@ -17,6 +17,7 @@
 #include "binding/conversions.hpp"
 #include "binding/gc_pause.hpp"
 #include "binding/dispatch.hpp"
+#include "binding/heap_type.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
@@ -261,18 +262,6 @@ PyObject* reduce(PyObject* self, PyObject*) noexcept {
     });
 }
 
-/// Adds `Path._from_state` to the class dictionary.
-bool add_from_state(PyTypeObject* type) {
-    PyRef module_name = PyRef::steal(PyUnicode_FromString("ordavin"));
-    if (!module_name) return false;
-    PyRef function =
-        PyRef::steal(PyCFunction_NewEx(&from_state_definition, nullptr, module_name.get()));
-    if (!function) return false;
-    if (PyDict_SetItemString(type->tp_dict, "_from_state", function.get()) != 0) return false;
-    PyType_Modified(type);
-    return true;
-}
-
 // ---- attributes and properties ---------------------------------------------------------
 
 template <auto Accessor>
@@ -347,8 +336,12 @@ python::PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
 
 PyObject* path_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = PyRef::steal(PyType_FromSpec(&spec));
-    if (!type || !add_from_state(reinterpret_cast<PyTypeObject*>(type.get()))) return nullptr;
+    PyRef type = binding::make_heap_type(spec, [](PyTypeObject*) {
+        std::vector<binding::ClassAttribute> attributes;
+        attributes.push_back({"_from_state", binding::module_function(from_state_definition)});
+        return std::optional(std::move(attributes));
+    });
+    if (!type) return nullptr;
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return reinterpret_cast<PyObject*>(the_class);
 }

@@ -6,6 +6,7 @@
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
 #include "binding/conversions.hpp"
+#include "binding/heap_type.hpp"
 #include "python/py_ref.hpp"
 #include "binding/text.hpp"
 
@@ -143,35 +144,29 @@ PyType_Spec spec = {
     slots,
 };
 
-/// Makes one member and stores it in the class dictionary.
-bool add_member(PyTypeObject* type, ResamplingType value) {
+/// One member, an instance of the new class.
+PyRef new_member(PyTypeObject* type, ResamplingType value) noexcept {
     auto* member = PyObject_New(ResamplingTypeObject, type);
-    if (member == nullptr) return false;
+    if (member == nullptr) return PyRef();
     member->access = {};
     member->value = value;
-    PyRef owned = PyRef::steal(reinterpret_cast<PyObject*>(member));
-    return PyDict_SetItemString(type->tp_dict, member_name(value), owned.get()) == 0;
+    return PyRef::steal(reinterpret_cast<PyObject*>(member));
 }
 
 }  // namespace
 
 PyObject* resampling_type_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = PyRef::steal(PyType_FromSpec(&spec));
+    // Cubic is declared first.
+    PyRef type = binding::make_heap_type(spec, [](PyTypeObject* candidate) {
+        std::vector<binding::ClassAttribute> attributes;
+        for (const ResamplingType value : {ResamplingType::Cubic, ResamplingType::Linear}) {
+            attributes.push_back({member_name(value), new_member(candidate, value)});
+        }
+        attributes.push_back({"_from_value", binding::module_function(from_value_definition)});
+        return std::optional(std::move(attributes));
+    });
     if (!type) return nullptr;
-    auto* candidate = reinterpret_cast<PyTypeObject*>(type.get());
-    if (!add_member(candidate, ResamplingType::Cubic) ||
-        !add_member(candidate, ResamplingType::Linear)) {
-        return nullptr;
-    }
-    PyRef module_name = PyRef::steal(PyUnicode_FromString("ordavin"));
-    if (!module_name) return nullptr;
-    PyRef function =
-        PyRef::steal(PyCFunction_NewEx(&from_value_definition, nullptr, module_name.get()));
-    if (!function || PyDict_SetItemString(candidate->tp_dict, "_from_value", function.get()) != 0) {
-        return nullptr;
-    }
-    PyType_Modified(candidate);
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return reinterpret_cast<PyObject*>(the_class);
 }
