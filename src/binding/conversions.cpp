@@ -87,11 +87,20 @@ bool read_point(PyObject* object, Point& point) {
     return second && read_number(second.get(), point.y);
 }
 
-/// A C-contiguous buffer of native doubles with the given trailing dimension (0: one-dim).
-/// Returns false, with no error set, for anything else.
+/// Whether the object's type is exactly one whose buffer is its content: a NumPy array, an
+/// array.array or a memoryview. A subclass may give its items another meaning (a masked
+/// array's masked values, np.matrix's rows, an overridden __iter__), so it is iterated.
+bool exposes_its_items_as_buffer(PyObject* object) noexcept {
+    if (PyMemoryView_Check(object)) return Py_IS_TYPE(object, &PyMemoryView_Type);
+    const std::string_view type_name = Py_TYPE(object)->tp_name;
+    return type_name == "numpy.ndarray" || type_name == "array.array";
+}
+
+/// A C-contiguous buffer of native doubles with the given trailing dimension (0: one-dim),
+/// from an object of an exact buffer type. Returns false, with no error set, for anything else.
 template <class Element>
 bool read_double_buffer(PyObject* object, Py_ssize_t columns, std::vector<Element>& out) {
-    if (!PyObject_CheckBuffer(object)) return false;
+    if (!PyObject_CheckBuffer(object) || !exposes_its_items_as_buffer(object)) return false;
     Py_buffer view;
     if (PyObject_GetBuffer(object, &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
         PyErr_Clear();

@@ -401,3 +401,24 @@ def test_keyword_without_utf8_form_is_an_unexpected_keyword(call, full_name, nam
     with pytest.raises(TypeError) as caught:
         call({name: 1})
     assert str(caught.value) == f"{full_name} got an unexpected keyword argument '{name}'"
+
+
+def test_subclasses_of_buffer_types_are_iterated_not_read_as_memory():
+    import array
+    import warnings
+
+    import numpy.ma as ma
+
+    masked = ma.masked_array([[0.0, 0.0], [1.0, 1.0], [2.0, 9.0]], mask=[[0, 0], [0, 0], [0, 1]])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        # Iteration turns the masked value into NaN; reading the memory leaked the 9.0.
+        assert math.isnan(Path(masked).points[2][1])
+    with pytest.raises(ValueError, match=r"^expected a sequence of length 2 \(got 1\)$"):
+        Path(np.matrix([[0.0, 0.0], [1.0, 1.0]]))
+
+    class OwnIteration(array.array):
+        def __iter__(self):
+            return iter([7.0, 8.0])
+
+    assert Path(x=OwnIteration("d", [1.0, 2.0]), y=[0, 0]).x == [7.0, 8.0]
