@@ -1,6 +1,7 @@
 """Elastic-band smoothing: worked examples, geometric guarantees and an independent QP oracle."""
 
 import math
+import os
 import subprocess
 import sys
 
@@ -167,3 +168,26 @@ def test_clarabel_is_imported_on_first_smoothing_only():
     assert completed.returncode == 0, completed.stderr
     assert "ImportError:" in completed.stdout
     assert "pip install clarabel" in completed.stdout
+
+
+@pytest.mark.skipif(bool(os.environ.get("ORDAVIN_EXPECT_ASAN")),
+                    reason="AddressSanitizer reserves far more address space than any limit")
+def test_smoothing_that_cannot_fit_raises_memory_error_instead_of_aborting():
+    # Under an address-space limit Clarabel's own allocator ended the process.
+    code = """
+import math, resource
+import clarabel, scipy
+from ordavin import Path
+path = Path([[i * 0.1, math.sin(i * 0.01)] for i in range(100_000)])
+path.orientation
+with open("/proc/self/statm") as f:
+    used = int(f.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (used + (150 << 20), resource.RLIM_INFINITY))
+try:
+    path.smoothed_path(0.3)
+    print("solved")
+except MemoryError:
+    print("MemoryError")
+"""
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert result.returncode == 0 and result.stdout.strip() == "MemoryError", result.stderr
