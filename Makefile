@@ -1,10 +1,15 @@
-# Two entry points do all set-up on a fresh machine:
-#   make demo   builds the module into a project virtual environment and runs the example tour
-#   make test   builds it, then runs every test: pytest for the Python surface (and the README's
-#               examples as doctests), the type stubs against the runtime with mypy, the sdist
-#               and wheel in a fresh venv, GoogleTest (through ctest) for the C++ kernels and
-#               the QP layer, then `check-deep`
+# Lanes:
+#   make demo    builds the module into a project virtual environment and runs the example tour
+#   make check   the everyday lane, on an existing venv: the module rebuilt incrementally, pytest,
+#                the type checks and the C++ tests (their build directory is reused)
+#   make test    everything CI runs, set-up on a fresh machine included: pytest for the Python
+#                surface (and the README's examples as doctests), the type stubs against the
+#                runtime with mypy, the sdist and wheel in a fresh venv, GoogleTest (through
+#                ctest) for the C++ kernels and the QP layer, pytest on every other supported
+#                Python (`test-pythons`), then `check-deep`
 #   make check-deep   sanitizers, reference counting, valgrind, property tests and fuzzing
+#   make bench   every benchmark beside its peers; `make bench-guard` fails when a speed ratio
+#                against a peer drops below its floor (timing: not part of `make test`)
 SHELL := /bin/bash
 PYTHON ?= python3
 VENV := .venv
@@ -14,6 +19,13 @@ SAN_BUILD := build/asan
 DBG_BUILD := build/dbg
 DBG_PYTHON := /usr/bin/python3.11-dbg
 FUZZ_SECONDS ?= 60
+# pyproject.toml's build requirements: the venvs build the module without isolation, so that
+# build/<wheel tag> is reused and a rebuild compiles only what changed.
+BUILD_REQUIRES := $(foreach r,$(shell sed -n 's/^requires = \[\(.*\)\]$$/\1/p' pyproject.toml | \
+    tr -d '",'),'$(r)')
+PIP_BUILD = $(PY) -m pip install -q --no-build-isolation
+# Ninja would otherwise start a job per core and two more.
+export CMAKE_BUILD_PARALLEL_LEVEL ?= 2
 # The venv's packages (numpy, scipy, clarabel), for interpreters other than the venv's own.
 PURELIB = $$($(PY) -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])')
 SAN_RUNTIME = $$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)
@@ -26,8 +38,9 @@ SAN_PYTHON = $(SAN_ENV) ASAN_OPTIONS=halt_on_error=1:detect_leaks=0 LD_PRELOAD="
     ORDAVIN_EXPECT_MODULE_DIR=$(abspath $(SAN_BUILD)) ORDAVIN_EXPECT_ASAN=1 \
     PYTHONPATH=$(abspath $(SAN_BUILD)) $(PY)
 
-.PHONY: demo test test-python test-types test-package test-cpp bench-guard install venv bench \
-	clean check-deep deep-deps check-sanitize check-refcount check-valgrind check-fuzz san-build
+.PHONY: demo check test test-python test-types test-package test-cpp test-pythons module \
+	bench-guard install venv bench clean check-deep deep-deps check-sanitize check-refcount \
+	check-valgrind check-fuzz san-build
 
 $(VENV)/.created:
 	$(PYTHON) -m venv $(VENV)
@@ -36,13 +49,28 @@ $(VENV)/.created:
 
 venv: $(VENV)/.created
 
+# The dependencies once (and again when pyproject.toml changes); `install` always reinstalls.
+$(VENV)/.installed: $(VENV)/.created pyproject.toml
+	$(PY) -m pip install -q $(BUILD_REQUIRES)
+	$(PIP_BUILD) ".[test,examples]"
+	touch $@
+
 install: venv
-	$(PY) -m pip install -q ".[test,examples]"
+	$(PY) -m pip install -q $(BUILD_REQUIRES)
+	$(PIP_BUILD) ".[test,examples]"
+	touch $(VENV)/.installed
+
+# The module alone, rebuilt incrementally into the existing venv.
+module: $(VENV)/.installed
+	$(PIP_BUILD) --no-deps .
 
 demo: install
 	$(PY) examples/tour.py
 
-test: install test-python test-types test-package bench-guard test-cpp check-deep
+check: module
+	@$(MAKE) --no-print-directory test-python test-types test-cpp
+
+test: install test-python test-types test-package test-cpp test-pythons check-deep
 
 test-python:
 	$(PY) -m pytest -q
@@ -56,6 +84,10 @@ test-types:
 # sdist and wheel as a release builds them; the wheel alone in a fresh venv.
 test-package:
 	bash tools/check-package.sh $(abspath $(PY))
+
+# pytest on every other Python version the package declares, each in its own .venv-X.Y.
+test-pythons: venv
+	bash tools/test-pythons.sh $(abspath $(PY)) $(BUILD_REQUIRES)
 
 test-cpp:
 	bash tools/ensure-cpp-test-deps.sh
@@ -104,12 +136,13 @@ check-fuzz: san-build
 	$(SAN_PYTHON) tests/fuzz/fuzz_binding.py --seconds $(FUZZ_SECONDS)
 
 # Speed ratios against the peers at small sizes (about 5 s); fails when one drops below its floor.
-bench-guard:
+# Not part of `make test`: timings on a shared CI machine say little, the benchmarks judge speed.
+bench-guard: module
 	$(PY) bench/run_all.py --guard
 
 bench: install
-	$(PY) -m pip install -q ".[bench]"
+	$(PIP_BUILD) ".[bench]"
 	$(PY) bench/run_all.py $(BENCH_ARGS)
 
 clean:
-	rm -rf build dist $(VENV)
+	rm -rf build dist $(VENV) $(VENV)-*

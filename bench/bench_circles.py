@@ -10,7 +10,7 @@ spiral sampled every 0.5 m, with time / (n log2 n) to show the n log n growth. T
 the same bisection-and-merge written in Python over circle_fit.taubinSVD, run on the
 smallest size only (it takes seconds); the two decompositions are compared.
 
-Run: PYTHONPATH=build/dev .venv/bin/python bench/bench_circles.py
+Run: .venv/bin/python bench/bench_circles.py (bench/run_all.py runs both parts too)
 """
 
 import math

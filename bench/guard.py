@@ -4,7 +4,7 @@ Only ratios are checked (against the peer measured in the same process, or again
 measured in the same run), never absolute times, and the floors are generous: roughly half of
 what a quiet machine shows, so that a noisy CI machine passes while a lost fast path (a
 quadratic step, a per-point allocation, a dropped cache) fails. A failing check is measured
-once more before it counts. Run through `make bench-guard` (part of `make test`).
+once more before it counts. Run through `make bench-guard` (kept out of `make test`).
 """
 
 import math
