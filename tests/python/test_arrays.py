@@ -1,8 +1,11 @@
-"""Path.arrays: NumPy views that share the path's memory and equal the list properties bit for bit."""
+"""Path.arrays: NumPy views that share the path's memory and equal the lists bit for bit."""
 
+import ast
 import gc
+import inspect
 import math
 import os
+import pathlib
 import struct
 import subprocess
 import sys
@@ -157,6 +160,26 @@ def test_view_is_a_sealed_class():
     with pytest.raises(AttributeError):
         view.anything = 1
     assert "PathArrays" not in ordavin.__all__ and not hasattr(ordavin, "PathArrays")
+
+
+def test_stub_of_the_view_declares_exactly_what_it_has():
+    # stubtest cannot reach the class (it is no module attribute), so its stub is checked here.
+    stub = pathlib.Path(__file__).resolve().parents[2] / "stubs" / "ordavin-stubs" / "__init__.pyi"
+    tree = ast.parse(stub.read_text())
+    declared = next(node for node in tree.body
+                    if isinstance(node, ast.ClassDef) and node.name == "PathArrays")
+    functions = {node.name: node for node in declared.body if isinstance(node, ast.FunctionDef)}
+    kind = type(Path([]).arrays)
+    assert set(functions) == {name for name in vars(kind) if not name.startswith("_")}
+    for name, function in functions.items():
+        runtime = vars(kind)[name]
+        if any(getattr(d, "id", None) == "property" for d in function.decorator_list):
+            assert type(runtime).__name__ == "getset_descriptor", name
+            continue
+        parameters = inspect.signature(runtime).parameters.values()
+        assert [p.name for p in parameters] == [a.arg for a in function.args.args]
+        defaults = [p.default for p in parameters if p.default is not inspect.Parameter.empty]
+        assert defaults == [ast.literal_eval(d) for d in function.args.defaults]
 
 
 def test_arrays_outlive_their_path_and_view_and_release_it():
