@@ -21,6 +21,7 @@
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
+#include "module/path_arrays_object.hpp"
 #include "module/path_docs.hpp"
 #include "path/circle_segments.hpp"
 #include "path/locating.hpp"
@@ -269,6 +270,13 @@ PyObject* get(PyObject* self, void*) noexcept {
     return read_property(self, [](const Path& path) { return (path.*Accessor)(); });
 }
 
+// The view shares the record's memory, so it holds this object (and through it the record).
+PyObject* get_arrays(PyObject* self, void*) noexcept {
+    return read_property(self, [self](const Path& record) {
+        return path_arrays_of(self, record, reinterpret_cast<PathObject*>(self)->access);
+    });
+}
+
 PyGetSetDef getset[] = {
     {"points", get<&Path::points>, nullptr, nullptr, nullptr},
     {"x", get<&Path::x>, nullptr, nullptr, nullptr},
@@ -278,6 +286,9 @@ PyGetSetDef getset[] = {
     {"orientation", get<&Path::orientation>, nullptr, nullptr, nullptr},
     {"unit_tangent_vector", get<&Path::unit_tangent_vector>, nullptr, nullptr, nullptr},
     {"curvature", get<&Path::curvature>, nullptr, nullptr, nullptr},
+    {"arrays", get_arrays, nullptr,
+     "Read-only NumPy views of the coordinates and per-point quantities (needs numpy).",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -3,6 +3,9 @@
 from collections.abc import Callable
 from typing import ClassVar, Final, Protocol, SupportsFloat, SupportsIndex, final, overload
 
+import numpy as np
+from numpy.typing import NDArray
+
 __all__ = ["Path", "ResamplingType"]
 
 # What the module converts to a double: a float, or anything with __float__ or __index__.
@@ -66,6 +69,9 @@ class Path:
     def unit_tangent_vector(self) -> list[list[float]]: ...
     @property
     def curvature(self) -> list[float]: ...
+    @property
+    def arrays(self) -> PathArrays:
+        """Read-only NumPy views of the coordinates and per-point quantities (needs numpy)."""
     def compute_circle_fit_curvature(self, max_rmse: _Float = 0.15) -> list[float]: ...
     def find_circle_segments(
         self, start: SupportsIndex, end: SupportsIndex, max_rmse: _Float = 0.15
@@ -91,3 +97,33 @@ class Path:
     def __reduce__(
         self,
     ) -> tuple[Callable[[list[float], list[float]], Path], tuple[list[float], list[float]]]: ...
+
+# The class of Path.arrays; it is not a module attribute and cannot be instantiated.
+@final
+class PathArrays:
+    """Read-only NumPy views of a Path's coordinates and per-point quantities.
+
+    Each property is a float64 array that shares the path's memory (no copy) and keeps the
+    path alive; it cannot be made writable. The circle methods return new, writable arrays.
+    """
+
+    @property
+    def points(self) -> NDArray[np.float64]: ...
+    @property
+    def x(self) -> NDArray[np.float64]: ...
+    @property
+    def y(self) -> NDArray[np.float64]: ...
+    @property
+    def path_length_per_point(self) -> NDArray[np.float64]: ...
+    @property
+    def length(self) -> float: ...
+    @property
+    def orientation(self) -> NDArray[np.float64]: ...
+    @property
+    def unit_tangent_vector(self) -> NDArray[np.float64]: ...
+    @property
+    def curvature(self) -> NDArray[np.float64]: ...
+    def compute_circle_fit_curvature(self, max_rmse: _Float = 0.15) -> NDArray[np.float64]: ...
+    def find_circle_segments(
+        self, start: SupportsIndex, end: SupportsIndex, max_rmse: _Float = 0.15
+    ) -> tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]: ...

@@ -1,0 +1,90 @@
+// NumPy arrays over memory the module holds: read-only views of a Path, or result vectors.
+#include "binding/numpy_array.hpp"
+
+#include <cstddef>
+#include <type_traits>
+#include <utility>
+
+#include "binding/array_memory.hpp"
+#include "python/python_error.hpp"
+
+namespace ordavin::binding {
+
+namespace {
+
+using python::PyRef;
+
+// A point is two doubles, x then y, with nothing between or after them, so a vector of
+// points is an (n, 2) array of doubles.
+static_assert(std::is_standard_layout_v<Point>);
+static_assert(sizeof(Point) == 2 * sizeof(double) && offsetof(Point, y) == sizeof(double));
+
+// Kept for the life of the process, as the module's classes are: the module can only be
+// initialised once per process, and NumPy cannot be unloaded.
+PyObject* numpy_asarray = nullptr;
+PyTypeObject* numpy_ndarray = nullptr;
+
+/// numpy.asarray of a memoryview of the exporter: NumPy reads the shape, the strides, the
+/// element format and the read-only flag from the buffer. The memoryview is made here, so
+/// that a failing buffer request is reported (numpy.asarray of the exporter itself would
+/// hide it and build a 0-d object array).
+PyRef array_over(PyRef exporter) noexcept {
+    if (!exporter || !load_numpy()) return PyRef();
+    PyRef memory = PyRef::steal(PyMemoryView_FromObject(exporter.get()));
+    if (!memory) return memory;
+    PyRef array = PyRef::steal(PyObject_CallOneArg(numpy_asarray, memory.get()));
+    if (!array) return array;
+    if (Py_TYPE(array.get()) != numpy_ndarray) {
+        PyErr_SetString(PyExc_SystemError, "numpy.asarray did not return a numpy.ndarray");
+        return PyRef();
+    }
+    return array;
+}
+
+}  // namespace
+
+bool load_numpy() noexcept {
+    if (numpy_asarray != nullptr) return true;
+    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+    PyRef asarray =
+        numpy ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "asarray")) : PyRef();
+    PyRef ndarray =
+        asarray ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "ndarray")) : PyRef();
+    if (ndarray && !PyType_Check(ndarray.get())) {
+        PyErr_SetString(PyExc_TypeError, "numpy.ndarray is not a class");
+        ndarray = PyRef();
+    }
+    if (!ndarray) {
+        python::raise_from(PyExc_ImportError,
+                           "Path.arrays needs NumPy; install it with: pip install numpy",
+                           python::fetch_error());
+        return false;
+    }
+    numpy_asarray = asarray.release();
+    numpy_ndarray = reinterpret_cast<PyTypeObject*>(ndarray.release());
+    return true;
+}
+
+PyRef read_only_array(PyObject* owner, std::span<const double> values) noexcept {
+    return array_over(export_memory(PyRef::borrow(owner), values.data(), Element::Float64,
+                                    {values.size(), 0}, false));
+}
+
+PyRef read_only_array(PyObject* owner, std::span<const Point> points) noexcept {
+    return array_over(export_memory(PyRef::borrow(owner), points.data(), Element::Float64,
+                                    {points.size(), 2}, false));
+}
+
+PyRef owning_array(std::vector<double> values) noexcept {
+    const double* data = values.data();
+    const std::size_t size = values.size();
+    return array_over(export_memory(std::move(values), data, Element::Float64, {size, 0}, true));
+}
+
+PyRef owning_array(std::vector<std::uint64_t> values) noexcept {
+    const std::uint64_t* data = values.data();
+    const std::size_t size = values.size();
+    return array_over(export_memory(std::move(values), data, Element::UInt64, {size, 0}, true));
+}
+
+}  // namespace ordavin::binding

@@ -1,0 +1,254 @@
+// The Python class PathArrays: a Path seen through NumPy arrays that share its memory.
+//
+// The coordinate and per-point properties are read-only views of the path's own vectors and
+// caches (filled on first use, by the same accessors the list properties read), so a read
+// costs the same for ten points as for a million. The circle methods return new arrays that
+// own their results. Every entry point runs through binding::dispatch, as Path's do, with the
+// view's Path as the receiver whose record is read under shared access.
+#include "module/path_arrays_object.hpp"
+
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/conversions.hpp"
+#include "binding/dispatch.hpp"
+#include "binding/heap_type.hpp"
+#include "binding/method.hpp"
+#include "binding/numpy_array.hpp"
+#include "binding/results.hpp"
+#include "binding/text.hpp"
+#include "path/circle_segments.hpp"
+
+namespace ordavin::path {
+
+namespace {
+
+using binding::FloatForm;
+using binding::IndexForm;
+using binding::Method;
+using binding::optional;
+using binding::required;
+using python::PyRef;
+
+struct PathArraysObject {
+    PyObject_HEAD PyRef owner;
+    const Path* record;
+    binding::AccessCounter* access;
+};
+
+PyTypeObject* the_class = nullptr;
+
+PathArraysObject* receiver_of(PyObject* self) {
+    if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
+        return reinterpret_cast<PathArraysObject*>(self);
+    }
+    const std::string type_name =
+        self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
+    const std::string message =
+        binding::concat({"'", type_name, "' object cannot be converted to 'PathArrays'"});
+    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return nullptr;
+}
+
+/// The receiver of a view's property or method: the view's Path, under shared access to its
+/// record. The operation gets the record and the Path object that the arrays keep alive.
+struct ViewReceiver {
+    PyObject* self;
+
+    struct Access {
+        PathArraysObject* view;
+        binding::SharedAccess access;
+        template <class Operation, class... Values>
+        auto call(Operation& operation, Values&&... values) {
+            return operation(*view->record, view->owner.get(), std::forward<Values>(values)...);
+        }
+    };
+
+    std::optional<Access> take() const noexcept {
+        PathArraysObject* view = receiver_of(self);
+        if (view == nullptr) return std::nullopt;
+        std::optional<binding::SharedAccess> access = binding::SharedAccess::take(*view->access);
+        if (!access) return std::nullopt;
+        return Access{view, std::move(*access)};
+    }
+};
+
+const Method<> kNoParameters("PathArrays");
+
+template <class Operation>
+PyObject* read_property(PyObject* self, Operation operation) noexcept {
+    return binding::dispatch(kNoParameters, ViewReceiver{self}, binding::NoArguments{},
+                             operation);
+}
+
+template <class... Forms, class Operation>
+PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
+                      Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
+    return binding::dispatch(method, ViewReceiver{self},
+                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
+}
+
+template <class Function>
+PyCFunction as_cfunction(Function function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
+}
+
+// ---- properties ------------------------------------------------------------------------
+
+template <auto Accessor>
+PyObject* get_view(PyObject* self, void*) noexcept {
+    return read_property(self, [](const Path& record, PyObject* owner) {
+        return binding::read_only_array(owner, (record.*Accessor)());
+    });
+}
+
+PyObject* get_length(PyObject* self, void*) noexcept {
+    return read_property(self, [](const Path& record, PyObject*) { return record.length(); });
+}
+
+// ---- methods ---------------------------------------------------------------------------
+
+const Method<FloatForm> kComputeCircleFitCurvature("PathArrays.compute_circle_fit_curvature()",
+                                                   optional<FloatForm>("max_rmse", 0.15));
+
+PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                       PyObject* kwnames) noexcept {
+    return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
+                       [](const Path& record, PyObject*, double max_rmse) {
+                           return binding::owning_array(
+                               path::compute_circle_fit_curvature(record, max_rmse));
+                       });
+}
+
+/// The segments as three arrays of one column each (start, end, curvature): each is
+/// contiguous and owns its memory, so changing one changes nothing else.
+PyRef segment_arrays(const std::vector<CircleSegment>& segments) {
+    std::vector<std::uint64_t> starts;
+    std::vector<std::uint64_t> ends;
+    std::vector<double> curvatures;
+    starts.reserve(segments.size());
+    ends.reserve(segments.size());
+    curvatures.reserve(segments.size());
+    for (const CircleSegment& segment : segments) {
+        starts.push_back(segment.start);
+        ends.push_back(segment.end);
+        curvatures.push_back(segment.curvature);
+    }
+    PyRef start = binding::owning_array(std::move(starts));
+    if (!start) return start;
+    PyRef end = binding::owning_array(std::move(ends));
+    if (!end) return end;
+    PyRef curvature = binding::owning_array(std::move(curvatures));
+    if (!curvature) return curvature;
+    return PyRef::steal(PyTuple_Pack(3, start.get(), end.get(), curvature.get()));
+}
+
+const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
+    "PathArrays.find_circle_segments()", required<IndexForm>("start"), required<IndexForm>("end"),
+    optional<FloatForm>("max_rmse", 0.15));
+
+PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) noexcept {
+    return call_method(self, kFindCircleSegments, args, nargs, kwnames,
+                       [](const Path& record, PyObject*, std::uint64_t start, std::uint64_t end,
+                          double max_rmse) {
+                           return segment_arrays(
+                               path::find_circle_segments(record, start, end, max_rmse));
+                       });
+}
+
+// ---- the class -------------------------------------------------------------------------
+
+void dealloc(PyObject* self) noexcept {
+    PyTypeObject* type = Py_TYPE(self);
+    reinterpret_cast<PathArraysObject*>(self)->owner.~PyRef();
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+constexpr const char kComputeCircleFitCurvatureDoc[] =
+    "compute_circle_fit_curvature($self, max_rmse=0.15)\n--\n\n"
+    "The curvature of the circle arc each point belongs to, as a new float64 array of one\n"
+    "entry per x coordinate; Path.compute_circle_fit_curvature gives the same values as a list.";
+
+constexpr const char kFindCircleSegmentsDoc[] =
+    "find_circle_segments($self, start, end, max_rmse=0.15)\n--\n\n"
+    "The circle segments of the points start <= i < end as three new arrays: start and end\n"
+    "(uint64) and curvature (float64); Path.find_circle_segments gives the same segments as a\n"
+    "list of (start, end, curvature) tuples.";
+
+constexpr const char kClassDoc[] =
+    "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
+    "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
+    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it.";
+
+PyGetSetDef getset[] = {
+    {"points", get_view<&Path::points>, nullptr, nullptr, nullptr},
+    {"x", get_view<&Path::x>, nullptr, nullptr, nullptr},
+    {"y", get_view<&Path::y>, nullptr, nullptr, nullptr},
+    {"path_length_per_point", get_view<&Path::path_length_per_point>, nullptr, nullptr, nullptr},
+    {"length", get_length, nullptr, nullptr, nullptr},
+    {"orientation", get_view<&Path::orientation>, nullptr, nullptr, nullptr},
+    {"unit_tangent_vector", get_view<&Path::unit_tangent_vector>, nullptr, nullptr, nullptr},
+    {"curvature", get_view<&Path::curvature>, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
+
+PyMethodDef methods[] = {
+    {"compute_circle_fit_curvature", as_cfunction(compute_circle_fit_curvature), kFastKeywords,
+     kComputeCircleFitCurvatureDoc},
+    {"find_circle_segments", as_cfunction(find_circle_segments), kFastKeywords,
+     kFindCircleSegmentsDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_getset, getset},
+    {Py_tp_methods, methods},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_doc, const_cast<char*>(kClassDoc)},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {
+    "builtins.PathArrays",
+    sizeof(PathArraysObject),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    slots,
+};
+
+}  // namespace
+
+PyObject* path_arrays_class() noexcept {
+    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
+    PyRef type = binding::make_heap_type(
+        spec, [](PyTypeObject*) { return std::optional(std::vector<binding::ClassAttribute>()); });
+    if (!type) return nullptr;
+    the_class = reinterpret_cast<PyTypeObject*>(type.release());
+    return reinterpret_cast<PyObject*>(the_class);
+}
+
+PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter& access) {
+    // NumPy is imported here, on first use of the view, so that a missing NumPy is reported
+    // where the arrays are asked for; importing ordavin never imports it.
+    if (!binding::load_numpy()) return PyRef();
+    PyObject* type = path_arrays_class();
+    if (type == nullptr) return PyRef();
+    auto* the_type = reinterpret_cast<PyTypeObject*>(type);
+    PyRef object = PyRef::steal(the_type->tp_alloc(the_type, 0));
+    if (!object) return object;
+    auto* view = reinterpret_cast<PathArraysObject*>(object.get());
+    new (&view->owner) PyRef(PyRef::borrow(owner));
+    view->record = &record;
+    view->access = &access;
+    return object;
+}
+
+}  // namespace ordavin::path

@@ -1,0 +1,243 @@
+"""Path.arrays: NumPy views that share the path's memory and equal the lists bit for bit."""
+
+import ast
+import gc
+import inspect
+import math
+import os
+import pathlib
+import struct
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+from hypothesis import given
+from hypothesis import strategies as st
+
+import ordavin
+from ordavin import Path
+
+PER_POINT = ["points", "x", "y", "path_length_per_point", "orientation", "unit_tangent_vector",
+             "curvature"]
+
+
+def from_bits(bits):
+    return struct.unpack("<d", struct.pack("<Q", bits))[0]
+
+
+def packed(values):
+    """The exact bytes of a list property (a list of floats or of [x, y] lists)."""
+    flat = [c for v in values for c in v] if values and isinstance(values[0], list) else values
+    return struct.pack(f"<{len(flat)}d", *flat)
+
+
+NASTY = [0.0, -0.0, math.inf, -math.inf, math.nan, -math.nan, 5e-324, -5e-324,
+         2.2250738585072009e-308, 1.7976931348623157e308, from_bits(0x7FF0000000000001),
+         from_bits(0xFFF4DEADBEEF0001), 1.0, 3.0]
+coordinates = st.one_of(st.floats(-1e3, 1e3), st.sampled_from(NASTY),
+                        st.integers(0, 2**64 - 1).map(from_bits))
+
+
+@st.composite
+def paths(draw, coordinate=coordinates, max_size=25):
+    form = draw(st.sampled_from(["points", "constructor", "coordinates"]))
+    if form == "coordinates":  # lengths may differ: x and y stay whole, points are pairs
+        x = draw(st.lists(coordinate, max_size=max_size))
+        y = draw(st.lists(coordinate, max_size=max_size))
+        return Path.from_coordinates(x, y), min(len(x), len(y))
+    points = draw(st.lists(st.tuples(coordinate, coordinate), max_size=max_size))
+    for index in draw(st.lists(st.integers(0, max(len(points) - 1, 0)), max_size=4)):
+        if points:  # runs of repeated points (zero-length segments)
+            points.insert(index, points[index])
+    path = Path.from_points(points) if form == "points" else Path(points)
+    return path, len(points)
+
+
+@given(paths(), st.permutations([(name, kind) for name in PER_POINT for kind in ("array", "list")]))
+def test_every_array_is_its_list_bit_for_bit_in_any_order_of_first_use(path_and_size, order):
+    path, size = path_and_size
+    first = {}
+    for name, kind in order:
+        first[name, kind] = getattr(path.arrays if kind == "array" else path, name)
+    for name in PER_POINT:
+        array, values = first[name, "array"], first[name, "list"]
+        assert array.dtype == np.float64 and type(array) is np.ndarray
+        assert array.shape == ((size, 2) if name in ("points", "unit_tangent_vector")
+                               else (len(values),))
+        assert array.tobytes() == packed(values), name
+        assert not array.flags.writeable
+        again = getattr(path.arrays, name)
+        assert again.size == 0 or np.shares_memory(array, again), name
+    assert struct.pack("<d", path.arrays.length) == struct.pack("<d", path.length)
+
+
+@given(paths(coordinate=st.one_of(st.floats(-50, 50), st.sampled_from(NASTY)), max_size=12),
+       st.floats(0.0, 1.0), st.integers(0, 14), st.integers(0, 14))
+def test_circle_methods_equal_their_lists(path_and_size, max_rmse, start, end):
+    path, _ = path_and_size
+    for call in [lambda p: p.compute_circle_fit_curvature(max_rmse),
+                 lambda p: p.find_circle_segments(start, end, max_rmse=max_rmse)]:
+        try:
+            expected = call(path)
+        except BaseException as error:  # noqa: B036 - PanicException derives from BaseException
+            with pytest.raises(type(error)) as info:
+                call(path.arrays)
+            assert str(info.value) == str(error)
+            continue
+        result = call(path.arrays)
+        if isinstance(result, tuple):
+            starts, ends, curvatures = result
+            assert (starts.dtype, ends.dtype, curvatures.dtype) == (np.uint64, np.uint64,
+                                                                    np.float64)
+            assert list(zip(starts.tolist(), ends.tolist())) == [s[:2] for s in expected]
+            assert curvatures.tobytes() == packed([s[2] for s in expected])
+            arrays = result
+        else:
+            assert result.dtype == np.float64 and result.tobytes() == packed(expected)
+            arrays = (result, call(path.arrays))
+        # New memory each call, the caller's to change.
+        assert all(a.flags.writeable for a in arrays)
+        assert not any(np.shares_memory(a, b) for i, a in enumerate(arrays) for b in arrays[i + 1:])
+
+
+BAD_CALLS = [
+    ("find_circle_segments", (), {}),
+    ("find_circle_segments", (0,), {}),
+    ("find_circle_segments", (0, 3, 0.1, 1), {}),
+    ("find_circle_segments", (0, 3), {"scale": 1}),
+    ("find_circle_segments", (0,), {"start": 1, "end": 2}),
+    ("find_circle_segments", (-1, 3), {}),
+    ("find_circle_segments", (2**64, 3), {}),
+    ("find_circle_segments", ("0", 3), {}),
+    ("find_circle_segments", (0, 3, "x"), {}),
+    ("find_circle_segments", (3, 1), {}),
+    ("find_circle_segments", (0, 9), {}),
+    ("compute_circle_fit_curvature", (0.1, 2), {}),
+    ("compute_circle_fit_curvature", ([0.1],), {}),
+    ("compute_circle_fit_curvature", (), {"rmse": 0.1}),
+]
+
+
+@pytest.mark.parametrize("name, args, kwargs", BAD_CALLS)
+def test_circle_methods_fail_like_the_path_methods(name, args, kwargs):
+    path = Path([(0, 0), (1, 1), (2, 0), (3, 1)])
+    with pytest.raises(BaseException) as on_path:
+        getattr(path, name)(*args, **kwargs)
+    with pytest.raises(BaseException) as on_view:
+        getattr(path.arrays, name)(*args, **kwargs)
+    assert type(on_view.value) is type(on_path.value)
+    assert str(on_view.value) == str(on_path.value).replace("Path.", "PathArrays.")
+    assert type(on_view.value.__cause__) is type(on_path.value.__cause__)
+
+
+@pytest.mark.parametrize("name", PER_POINT)
+def test_views_share_memory_and_refuse_writes(name):
+    path = Path(np.random.default_rng(1).normal(size=(1000, 2)))
+    array = getattr(path.arrays, name)
+    assert np.shares_memory(array, getattr(path.arrays, name))
+    with pytest.raises(ValueError):
+        array.setflags(write=True)
+    with pytest.raises(ValueError):
+        array[0] = 1.0
+    with pytest.raises(ValueError):  # nor through a view of the view
+        array[:1].setflags(write=True)
+    with pytest.raises(TypeError):  # the memory behind the array is read-only too
+        memoryview(array.base).cast("B")[0] = 0
+    assert array.tobytes() == packed(getattr(path, name))
+
+
+def test_view_is_a_sealed_class():
+    view = Path([(0, 0)]).arrays
+    kind = type(view)
+    assert (kind.__name__, kind.__module__) == ("PathArrays", "builtins")
+    with pytest.raises(TypeError):
+        kind()
+    with pytest.raises(TypeError):
+        type("Derived", (kind,), {})
+    with pytest.raises(AttributeError):
+        view.points = None
+    with pytest.raises(AttributeError):
+        view.anything = 1
+    assert "PathArrays" not in ordavin.__all__ and not hasattr(ordavin, "PathArrays")
+
+
+def test_stub_of_the_view_declares_exactly_what_it_has():
+    # stubtest cannot reach the class (it is no module attribute), so its stub is checked here.
+    stub = pathlib.Path(__file__).resolve().parents[2] / "stubs" / "ordavin-stubs" / "__init__.pyi"
+    tree = ast.parse(stub.read_text())
+    declared = next(node for node in tree.body
+                    if isinstance(node, ast.ClassDef) and node.name == "PathArrays")
+    functions = {node.name: node for node in declared.body if isinstance(node, ast.FunctionDef)}
+    kind = type(Path([]).arrays)
+    assert set(functions) == {name for name in vars(kind) if not name.startswith("_")}
+    for name, function in functions.items():
+        runtime = vars(kind)[name]
+        if any(getattr(d, "id", None) == "property" for d in function.decorator_list):
+            assert type(runtime).__name__ == "getset_descriptor", name
+            continue
+        parameters = inspect.signature(runtime).parameters.values()
+        assert [p.name for p in parameters] == [a.arg for a in function.args.args]
+        defaults = [p.default for p in parameters if p.default is not inspect.Parameter.empty]
+        assert defaults == [ast.literal_eval(d) for d in function.args.defaults]
+
+
+def test_arrays_outlive_their_path_and_view_and_release_it():
+    rng = np.random.default_rng(2)
+    coordinates = rng.normal(size=(500, 2))
+    path = Path(coordinates)
+    references = sys.getrefcount(path)
+    view = path.arrays
+    arrays = {name: getattr(view, name) for name in PER_POINT}
+    expected = {name: packed(getattr(path, name)) for name in PER_POINT}
+    segments = view.find_circle_segments(0, 500)
+    assert sys.getrefcount(path) == references + 1 + len(PER_POINT)
+    del path, view
+    gc.collect()
+    churn = [Path(rng.normal(size=(500, 2))).arrays.curvature for _ in range(20)]
+    for name, array in arrays.items():
+        assert array.tobytes() == expected[name], name
+    assert arrays["points"].tobytes() == coordinates.tobytes()
+    assert segments[1][-1] == 500 and len(churn) == 20
+
+    path = Path(coordinates)
+    references = sys.getrefcount(path)
+    array = path.arrays.points
+    del array
+    assert sys.getrefcount(path) == references
+
+
+def run_isolated(code):
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          env=dict(os.environ), check=False)
+
+
+def test_numpy_is_imported_on_first_use_of_the_view_only():
+    result = run_isolated(
+        "import sys, ordavin\n"
+        "path = ordavin.Path([(0, 0), (1, 2), (3, 3)])\n"
+        "path.points, path.x, path.curvature, path.unit_tangent_vector, path.length\n"
+        "print('numpy' in sys.modules)\n"
+        "view = path.arrays\n"
+        "print('numpy' in sys.modules, view.x.tolist())\n"
+    )
+    assert result.stdout.split("\n")[:2] == ["False", "True [0.0, 1.0, 3.0]"], result.stderr
+
+
+def test_missing_numpy_raises_import_error_saying_how_to_install_it():
+    result = run_isolated(
+        "import sys; sys.modules['numpy'] = None\n"
+        "import ordavin\n"
+        "path = ordavin.Path([(0, 0), (1, 1)])\n"
+        "for attempt in range(2):\n"
+        "    try:\n"
+        "        path.arrays\n"
+        "    except ImportError as error:\n"
+        "        print(str(error), type(error.__cause__).__name__)\n"
+        "print(path.curvature)\n"
+    )
+    lines = result.stdout.splitlines()
+    assert len(lines) == 3, result.stderr
+    assert lines[0] == lines[1]
+    assert lines[0].endswith("install it with: pip install numpy ModuleNotFoundError")
+    assert lines[2] == "[0.0, 0.0]"
