@@ -57,7 +57,8 @@ struct SharedReceiver {
         }
     };
 
-    std::optional<Access> take() const noexcept {
+    // May throw (std::bad_alloc from the mismatch message); dispatch runs it under the guard.
+    std::optional<Access> take() const {
         Object* object = check(self);
         if (object == nullptr) return std::nullopt;
         std::optional<SharedAccess> access = SharedAccess::take(object->access);

@@ -68,7 +68,8 @@ struct ViewReceiver {
         }
     };
 
-    std::optional<Access> take() const noexcept {
+    // May throw (std::bad_alloc from the mismatch message); dispatch runs it under the guard.
+    std::optional<Access> take() const {
         PathArraysObject* view = receiver_of(self);
         if (view == nullptr) return std::nullopt;
         std::optional<binding::SharedAccess> access = binding::SharedAccess::take(*view->access);
