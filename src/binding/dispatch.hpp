@@ -33,7 +33,7 @@ struct NoArguments {};
 struct NoReceiver {
     struct Access {
         template <class Operation, class... Values>
-        auto call(Operation& operation, Values&&... values) {
+        decltype(auto) call(Operation& operation, Values&&... values) {
             return operation(std::forward<Values>(values)...);
         }
     };
@@ -52,7 +52,7 @@ struct SharedReceiver {
         Object* object;
         SharedAccess access;
         template <class Operation, class... Values>
-        auto call(Operation& operation, Values&&... values) {
+        decltype(auto) call(Operation& operation, Values&&... values) {
             return operation(std::as_const(object->record), std::forward<Values>(values)...);
         }
     };

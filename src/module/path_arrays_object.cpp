@@ -63,7 +63,7 @@ struct ViewReceiver {
         PathArraysObject* view;
         binding::SharedAccess access;
         template <class Operation, class... Values>
-        auto call(Operation& operation, Values&&... values) {
+        decltype(auto) call(Operation& operation, Values&&... values) {
             return operation(*view->record, view->owner.get(), std::forward<Values>(values)...);
         }
     };

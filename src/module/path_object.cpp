@@ -267,7 +267,9 @@ PyObject* reduce(PyObject* self, PyObject*) noexcept {
 
 template <auto Accessor>
 PyObject* get(PyObject* self, void*) noexcept {
-    return read_property(self, [](const Path& path) { return (path.*Accessor)(); });
+    // By reference: the cached vector goes straight into the list, without a copy.
+    return read_property(self,
+                         [](const Path& path) -> decltype(auto) { return (path.*Accessor)(); });
 }
 
 // The view shares the record's memory, so it holds this object (and through it the record).
