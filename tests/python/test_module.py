@@ -1,5 +1,7 @@
 """The module object and its two classes as Python sees them."""
 
+import os
+import struct
 import subprocess
 import sys
 
@@ -20,6 +22,41 @@ def test_import_stays_light():
     code = "import sys, ordavin; print(sorted({'numpy', 'scipy', 'clarabel'} & set(sys.modules)))"
     out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert out.stdout.strip() == "[]"
+
+
+def defined_dynamic_symbols(library):
+    """The names of the global and weak symbols an ELF64 shared object defines for the dynamic
+    linker (its .dynsym), read directly so that no binutils are needed."""
+    with open(library, "rb") as file:
+        image = file.read()
+    assert image[:4] == b"\x7fELF" and image[4] == 2, "not an ELF64 object"
+    order = "<" if image[5] == 1 else ">"
+    section_offset, = struct.unpack_from(order + "Q", image, 0x28)
+    section_size, section_count = struct.unpack_from(order + "HH", image, 0x3A)
+    sections = [
+        struct.unpack_from(order + "IIQQQQIIQQ", image, section_offset + i * section_size)
+        for i in range(section_count)
+    ]
+    SHT_DYNSYM, SHN_UNDEF = 11, 0
+    STB_GLOBAL, STB_WEAK, STB_GNU_UNIQUE = 1, 2, 10
+    names = []
+    for _, kind, _, _, offset, size, link, _, _, entry_size in sections:
+        if kind != SHT_DYNSYM:
+            continue
+        strings_offset = sections[link][4]
+        for start in range(offset, offset + size, entry_size):
+            name, info, _, index, _, _ = struct.unpack_from(order + "IBBHQQ", image, start)
+            if index == SHN_UNDEF or info >> 4 not in (STB_GLOBAL, STB_WEAK, STB_GNU_UNIQUE):
+                continue
+            end = image.index(b"\0", strings_offset + name)
+            names.append(image[strings_offset + name : end].decode())
+    return names
+
+
+def test_only_the_entry_point_is_exported():
+    # Anything else exported (the C++ runtime's type information, template statics) would be
+    # bound by the dynamic linker across every library of the process.
+    assert defined_dynamic_symbols(ordavin.__file__) == ["PyInit_ordavin"]
 
 
 @pytest.mark.parametrize(
