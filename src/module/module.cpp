@@ -10,11 +10,15 @@ namespace {
 
 using ordavin::python::PyRef;
 
+// A state size of 0, not -1: with -1 the interpreter copies the first module's dictionary into
+// every later interpreter that imports ordavin without calling PyInit_ordavin, so a
+// subinterpreter would silently share the process-wide types and handles. With 0 every import
+// reaches PyInit_ordavin, which refuses all interpreters but the main one.
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
     "ordavin",
     "Useful tools for working with paths",
-    -1,
+    0,
     nullptr,
     nullptr,
     nullptr,
@@ -37,24 +41,30 @@ bool add_class(PyObject* module, const char* name, PyObject* type) {
     return PyObject_SetAttrString(module, name, type) == 0;
 }
 
-bool initialised = false;
+/// The module, made once per process in the main interpreter and handed out again when that
+/// interpreter imports it anew (after `del sys.modules["ordavin"]`, or a reload). Lives until
+/// the interpreter shuts down, like the types it holds.
+PyObject* the_module = nullptr;
 
 }  // namespace
 
 PyMODINIT_FUNC PyInit_ordavin() {
     return ordavin::binding::guarded([]() -> PyObject* {
-        if (initialised) {
+        // The type objects, PanicException and the solver's cached handles belong to the main
+        // interpreter; another interpreter would use them after its own objects are gone.
+        if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
             PyErr_SetString(PyExc_ImportError,
-                            "ordavin can only be initialised once per interpreter process");
+                            "ordavin can only be imported in the main interpreter");
             return nullptr;
         }
+        if (the_module != nullptr) return PyRef::borrow(the_module).release();
         PyRef module = PyRef::steal(PyModule_Create(&module_definition));
         if (!module) return nullptr;
         if (!add_class(module.get(), "Path", ordavin::path::path_class()) ||
             !add_class(module.get(), "ResamplingType", ordavin::path::resampling_type_class())) {
             return nullptr;
         }
-        initialised = true;
+        the_module = PyRef::borrow(module.get()).release();
         return module.release();
     });
 }

@@ -4,6 +4,7 @@ import os
 import struct
 import subprocess
 import sys
+import textwrap
 
 import pytest
 
@@ -57,6 +58,81 @@ def test_only_the_entry_point_is_exported():
     # Anything else exported (the C++ runtime's type information, template statics) would be
     # bound by the dynamic linker across every library of the process.
     assert defined_dynamic_symbols(ordavin.__file__) == ["PyInit_ordavin"]
+
+
+# Runs in a fresh process: imports ordavin in a subinterpreter (before or after the main
+# interpreter does), reports what the import raised, then checks that the main interpreter's
+# module still works.
+SUBINTERPRETER_SCRIPT = textwrap.dedent(
+    """
+    import os, sys
+    mechanism, order = sys.argv[1:]
+    if order == "main-first":
+        import ordavin
+    read_end, write_end = os.pipe()
+    code = (
+        "import os\\n"
+        "try:\\n"
+        "    import ordavin\\n"
+        "    outcome = 'imported'\\n"
+        "except BaseException as error:\\n"
+        "    outcome = type(error).__name__ + ': ' + str(error)\\n"
+        f"os.write({write_end}, outcome.encode())\\n"
+    )
+    if mechanism == "legacy":
+        import _testcapi
+        assert _testcapi.run_in_subinterp(code) == 0
+    else:
+        try:
+            import _interpreters as interpreters
+        except ImportError:
+            import _xxsubinterpreters as interpreters
+        interpreter = interpreters.create()
+        interpreters.run_string(interpreter, code)
+        interpreters.destroy(interpreter)
+    os.close(write_end)
+    print(os.read(read_end, 4096).decode())
+    import ordavin
+    assert ordavin.Path.from_points([[0, 0], [3, 4]]).length == 5.0
+    del sys.modules["ordavin"]
+    import ordavin as again
+    assert again.Path is ordavin.Path
+    """
+)
+
+
+def subinterpreter_mechanism_available(mechanism):
+    modules = ["_testcapi"] if mechanism == "legacy" else ["_interpreters", "_xxsubinterpreters"]
+    for name in modules:
+        try:
+            __import__(name)
+            return True
+        except ImportError:
+            pass
+    return False
+
+
+@pytest.mark.parametrize("order", ["main-first", "subinterpreter-first"])
+@pytest.mark.parametrize("mechanism", ["legacy", "isolated"])
+def test_subinterpreters_cannot_import(mechanism, order):
+    # The type objects, PanicException and the solver's handles are process-wide; an
+    # interpreter other than the main one would share them and outlive none of them safely.
+    if not subinterpreter_mechanism_available(mechanism):
+        if os.environ.get("CI") == "true" and mechanism == "legacy":
+            pytest.fail("_testcapi is missing from this interpreter")
+        pytest.skip(f"no {mechanism} subinterpreters in this interpreter")
+    run = subprocess.run(
+        [sys.executable, "-c", SUBINTERPRETER_SCRIPT, mechanism, order],
+        capture_output=True,
+        text=True,
+        timeout=120,
+    )
+    assert run.returncode == 0, run.stderr
+    outcome = run.stdout.strip()
+    # Interpreters with their own GIL (3.12 on) refuse single-phase modules before ordavin runs.
+    assert outcome.startswith("ImportError: "), outcome
+    if mechanism == "legacy" or sys.version_info < (3, 12):
+        assert outcome == "ImportError: ordavin can only be imported in the main interpreter"
 
 
 @pytest.mark.parametrize(
