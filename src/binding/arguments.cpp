@@ -2,6 +2,7 @@
 #include "binding/arguments.hpp"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -75,6 +76,18 @@ bool check_required(const Signature& signature, std::span<PyObject*> slots) {
     return false;
 }
 
+/// Runs `bind`; the messages of binding errors are built in std::string, so a failure to
+/// allocate one becomes MemoryError instead of leaving the noexcept entry points.
+template <class Bind>
+bool reporting_memory_errors(Bind bind) noexcept {
+    try {
+        return bind();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+}
+
 bool bind_positional(const Signature& signature, PyObject* const* args, std::size_t nargs,
                      std::span<PyObject*> slots) {
     for (PyObject*& slot : slots) slot = nullptr;
@@ -87,32 +100,36 @@ bool bind_positional(const Signature& signature, PyObject* const* args, std::siz
 
 bool bind_arguments(const Signature& signature, PyObject* const* args, std::size_t nargs,
                     PyObject* kwnames, std::span<PyObject*> slots) noexcept {
-    if (!bind_positional(signature, args, nargs, slots)) return false;
-    if (kwnames != nullptr) {
-        const Py_ssize_t count = PyTuple_GET_SIZE(kwnames);
-        for (Py_ssize_t k = 0; k < count; ++k) {
-            PyObject* value = args[nargs + static_cast<std::size_t>(k)];
-            if (!bind_keyword(signature, PyTuple_GET_ITEM(kwnames, k), value, slots)) {
-                return false;
+    return reporting_memory_errors([&] {
+        if (!bind_positional(signature, args, nargs, slots)) return false;
+        if (kwnames != nullptr) {
+            const Py_ssize_t count = PyTuple_GET_SIZE(kwnames);
+            for (Py_ssize_t k = 0; k < count; ++k) {
+                PyObject* value = args[nargs + static_cast<std::size_t>(k)];
+                if (!bind_keyword(signature, PyTuple_GET_ITEM(kwnames, k), value, slots)) {
+                    return false;
+                }
             }
         }
-    }
-    return check_required(signature, slots);
+        return check_required(signature, slots);
+    });
 }
 
 bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs,
                     std::span<PyObject*> slots) noexcept {
-    const auto nargs = static_cast<std::size_t>(PyTuple_GET_SIZE(args));
-    if (!bind_positional(signature, &PyTuple_GET_ITEM(args, 0), nargs, slots)) return false;
-    if (kwargs != nullptr) {
-        Py_ssize_t position = 0;
-        PyObject* name = nullptr;
-        PyObject* value = nullptr;
-        while (PyDict_Next(kwargs, &position, &name, &value)) {
-            if (!bind_keyword(signature, name, value, slots)) return false;
+    return reporting_memory_errors([&] {
+        const auto nargs = static_cast<std::size_t>(PyTuple_GET_SIZE(args));
+        if (!bind_positional(signature, &PyTuple_GET_ITEM(args, 0), nargs, slots)) return false;
+        if (kwargs != nullptr) {
+            Py_ssize_t position = 0;
+            PyObject* name = nullptr;
+            PyObject* value = nullptr;
+            while (PyDict_Next(kwargs, &position, &name, &value)) {
+                if (!bind_keyword(signature, name, value, slots)) return false;
+            }
         }
-    }
-    return check_required(signature, slots);
+        return check_required(signature, slots);
+    });
 }
 
 }  // namespace ordavin::binding
