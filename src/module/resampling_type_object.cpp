@@ -35,9 +35,9 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) noexcept {
     return nullptr;
 }
 
+// Formatted by the interpreter: a C++ string could fail to allocate in this noexcept slot.
 PyObject* repr(PyObject* self) noexcept {
-    const std::string text = binding::concat({"ResamplingType.", member_name(value_of(self))});
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    return PyUnicode_FromFormat("ResamplingType.%s", member_name(value_of(self)));
 }
 
 PyObject* as_int(PyObject* self) noexcept {
