@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "python/py_ref.hpp"
@@ -45,11 +46,12 @@ inline python::PyRef to_python(python::PyRef object) noexcept {
     return object;
 }
 
-/// None for an empty optional.
+/// None for an empty optional. Takes the result over rather than copying it: a copy (of a
+/// whole Path) could fail to allocate here, where nothing may throw.
 template <class T>
-python::PyRef to_python(const std::optional<T>& value) noexcept {
+python::PyRef to_python(std::optional<T>&& value) noexcept {
     if (!value) return python::PyRef::borrow(Py_None);
-    return to_python(*value);
+    return to_python(std::move(*value));
 }
 
 }  // namespace ordavin::binding
