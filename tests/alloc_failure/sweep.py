@@ -239,6 +239,14 @@ def load_injector(library):
     injector.fail_nth_new_arm.argtypes = [ctypes.c_long]
     injector.fail_nth_new_calls_since_arm.restype = ctypes.c_long
     injector.fail_nth_new_fired.restype = ctypes.c_int
+    # Were the module's operator new calls not routed here, every call would pass untouched.
+    from ordavin import Path
+
+    injector.fail_nth_new_arm(1 << 40)
+    Path.from_coordinates([0.0], [0.0])
+    injector.fail_nth_new_disarm()
+    if injector.fail_nth_new_calls_since_arm() == 0:
+        sys.exit(f"{library} is preloaded but does not see the module's allocations")
     return injector
 
 
@@ -352,9 +360,17 @@ def sweep_entry(name, library, python):
     allocations = None
     start = 0
     while True:
-        child = subprocess.run(
-            [python, __file__, "--library", str(library), "--child", name, "--start", str(start)],
-            env=environment, capture_output=True, text=True, timeout=CHILD_TIMEOUT)
+        try:
+            child = subprocess.run(
+                [python, __file__, "--library", str(library), "--child", name,
+                 "--start", str(start)],
+                env=environment, capture_output=True, text=True, timeout=CHILD_TIMEOUT)
+        except subprocess.TimeoutExpired as timeout:
+            output = timeout.stdout.decode() if timeout.stdout else ""
+            tried = [line for line in output.splitlines() if line.startswith("trial ")]
+            last = tried[-1].split()[1] if tried else "?"
+            faults.append(f"N={last}: no answer within {CHILD_TIMEOUT} s")
+            break
         lines = child.stdout.splitlines()
         results = [line for line in lines if line.startswith("result ")]
         if child.returncode == 0 and results:
