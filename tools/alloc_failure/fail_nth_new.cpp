@@ -68,8 +68,12 @@ void* allocate_or_null(std::size_t size, Alignment... alignment) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return allocate_or_throw(size); }
-void* operator new[](std::size_t size) { return allocate_or_throw(size); }
+void* operator new(std::size_t size) {
+    return allocate_or_throw(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate_or_throw(size);
+}
 void* operator new(std::size_t size, std::align_val_t alignment) {
     return allocate_or_throw(size, alignment);
 }
@@ -85,22 +89,41 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
     return allocate_or_null(size, alignment);
 }
-void* operator new[](std::size_t size, std::align_val_t alignment,
-                     const std::nothrow_t&) noexcept {
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
     return allocate_or_null(size, alignment);
 }
 
 // Memory from malloc and posix_memalign is returned with free, whatever the form.
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
 void operator delete(void* memory, std::align_val_t, const std::nothrow_t&) noexcept {
     std::free(memory);
 }
