@@ -2,9 +2,9 @@
 #include <Python.h>
 
 #include "binding/boundary.hpp"
-#include "python/py_ref.hpp"
 #include "module/path_object.hpp"
 #include "module/resampling_type_object.hpp"
+#include "python/py_ref.hpp"
 
 namespace {
 
@@ -46,6 +46,16 @@ bool add_class(PyObject* module, const char* name, PyObject* type) {
 /// the interpreter shuts down, like the types it holds.
 PyObject* the_module = nullptr;
 
+/// Set when the interpreter that holds the module has been finalised. Its types and handles
+/// are gone with it, so an embedding program that starts a new interpreter cannot have them.
+bool interpreter_finalised = false;
+
+/// Runs at the end of Py_FinalizeEx, when no Python API may be called any more.
+void forget_module() {
+    the_module = nullptr;
+    interpreter_finalised = true;
+}
+
 }  // namespace
 
 PyMODINIT_FUNC PyInit_ordavin() {
@@ -57,11 +67,20 @@ PyMODINIT_FUNC PyInit_ordavin() {
                             "ordavin can only be imported in the main interpreter");
             return nullptr;
         }
+        if (interpreter_finalised) {
+            PyErr_SetString(PyExc_ImportError, "ordavin can only be initialised once per process");
+            return nullptr;
+        }
         if (the_module != nullptr) return PyRef::borrow(the_module).release();
         PyRef module = PyRef::steal(PyModule_Create(&module_definition));
         if (!module) return nullptr;
         if (!add_class(module.get(), "Path", ordavin::path::path_class()) ||
             !add_class(module.get(), "ResamplingType", ordavin::path::resampling_type_class())) {
+            return nullptr;
+        }
+        if (Py_AtExit(forget_module) != 0) {
+            PyErr_SetString(PyExc_ImportError,
+                            "ordavin cannot register its interpreter shutdown hook");
             return nullptr;
         }
         the_module = PyRef::borrow(module.get()).release();

@@ -135,6 +135,64 @@ def test_subinterpreters_cannot_import(mechanism, order):
         assert outcome == "ImportError: ordavin can only be imported in the main interpreter"
 
 
+# An embedding program that imports ordavin, finalises the interpreter, starts a new one and
+# imports ordavin again.
+RESTART_PROGRAM = r"""
+#include <Python.h>
+#include <stdio.h>
+int main(void) {
+    Py_Initialize();
+    if (PyRun_SimpleString("import ordavin; ordavin.Path.from_points([[0, 0], [3, 4]]).length"))
+        return 2;
+    if (Py_FinalizeEx() != 0) return 3;
+    Py_Initialize();
+    int failed = PyRun_SimpleString(
+        "try:\n"
+        "    import ordavin\n"
+        "    print('imported', ordavin.Path.from_points([[0, 0], [3, 4]]).length)\n"
+        "except ImportError as error:\n"
+        "    print('ImportError:', error)\n");
+    fflush(stdout);
+    return failed;
+}
+"""
+
+
+def test_a_restarted_interpreter_cannot_import(tmp_path):
+    # The types and handles died with the first interpreter; handing them to the second would
+    # use freed objects.
+    import sysconfig
+
+    compiler = sysconfig.get_config_var("CC").split()[0]
+    library = sysconfig.get_config_var("LDLIBRARY") or ""
+    library_dir = sysconfig.get_config_var("LIBDIR")
+    headers = sysconfig.get_paths()["include"]
+    available = (
+        library.endswith(".so")
+        and os.path.exists(os.path.join(library_dir, library))
+        and os.path.exists(os.path.join(headers, "Python.h"))
+    )
+    if not available:
+        if os.environ.get("CI") == "true":
+            pytest.fail("this interpreter has no shared libpython and headers to embed")
+        pytest.skip("this interpreter has no shared libpython and headers to embed")
+    source = tmp_path / "restart.c"
+    source.write_text(RESTART_PROGRAM)
+    program = tmp_path / "restart"
+    name = library[len("lib") : -len(".so")]
+    subprocess.run(
+        [compiler, str(source), "-o", str(program), f"-I{headers}", f"-L{library_dir}",
+         f"-l{name}", f"-Wl,-rpath,{library_dir}"],
+        check=True,
+    )
+    environment = dict(os.environ, PYTHONPATH=os.path.dirname(ordavin.__file__),
+                       PYTHONHOME=sys.base_prefix)
+    run = subprocess.run([str(program)], capture_output=True, text=True, env=environment,
+                         timeout=120)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.strip() == "ImportError: ordavin can only be initialised once per process"
+
+
 @pytest.mark.parametrize(
     "callable_, signature",
     [
