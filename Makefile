@@ -97,7 +97,7 @@ test-cpp:
 	PYTHONPATH=$$($(PY) -c 'import sysconfig; print(sysconfig.get_paths()["purelib"])') \
 	    ctest --test-dir $(CPP_BUILD) --output-on-failure -j 2
 
-check-deep: check-sanitize check-refcount check-valgrind check-fuzz
+check-deep: check-sanitize check-refcount check-valgrind check-fuzz check-alloc-failure
 
 deep-deps:
 	bash tools/ensure-cpp-test-deps.sh
@@ -134,6 +134,17 @@ check-valgrind: deep-deps install
 # A fixed-budget fuzzing run of the binding layer, on the sanitized module.
 check-fuzz: san-build
 	$(SAN_PYTHON) tests/fuzz/fuzz_binding.py --seconds $(FUZZ_SECONDS)
+
+# Every entry point of the installed module with its N-th C++ allocation failing, for N = 0, 1,
+# 2, ...: each call must end in MemoryError or its normal result, never in an abort.
+ALLOC_FAILURE_LIB := build/alloc-failure/libfail_nth_new.so
+.PHONY: check-alloc-failure
+$(ALLOC_FAILURE_LIB): tools/alloc_failure/fail_nth_new.cpp
+	mkdir -p $(dir $@)
+	g++ -std=c++20 -O2 -fPIC -shared -Wall -Wextra -Wpedantic -Wshadow -Wconversion -o $@ $<
+
+check-alloc-failure: install $(ALLOC_FAILURE_LIB)
+	$(PY) tests/alloc_failure/sweep.py --library $(ALLOC_FAILURE_LIB)
 
 # Speed ratios against the peers at small sizes (about 5 s); fails when one drops below its floor.
 # Not part of `make test`: timings on a shared CI machine say little, the benchmarks judge speed.

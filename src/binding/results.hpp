@@ -46,10 +46,10 @@ inline python::PyRef to_python(python::PyRef object) noexcept {
     return object;
 }
 
-/// None for an empty optional. Taken by value and moved on, so that a large result (a Path)
-/// is never copied on its way out.
+/// None for an empty optional. Takes the result over rather than copying it: a copy (of a
+/// whole Path) could fail to allocate here, where nothing may throw.
 template <class T>
-python::PyRef to_python(std::optional<T> value) noexcept {
+python::PyRef to_python(std::optional<T>&& value) noexcept {
     if (!value) return python::PyRef::borrow(Py_None);
     return to_python(std::move(*value));
 }
