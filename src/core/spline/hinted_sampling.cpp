@@ -35,7 +35,7 @@ std::vector<std::uint32_t> keys_arriving_before(const Spline& spline,
         if (guess >= last) {
             first = count;
         } else if (guess >= 0.0) {
-            first = static_cast<std::uint64_t>(guess);
+            first = static_cast<std::uint64_t>(static_cast<std::int64_t>(guess));
         }
         while (first > 0 && samples(first - 1) > key.t) --first;
         while (first < count && samples(first) <= key.t) ++first;
