@@ -4,6 +4,8 @@ import math
 
 import numpy as np
 import pytest
+from hypothesis import given
+from hypothesis import strategies as st
 from scipy.interpolate import CubicHermiteSpline
 
 from ordavin import Path, ResamplingType
@@ -153,3 +155,116 @@ def test_paths_too_long_for_the_guard_offsets_keep_their_last_point(method, far)
     assert points[0] == [0.0, 0.0]
     assert points[-1] == [0.0, far]
     assert all(math.isfinite(v) for point in points for v in point)
+
+
+# ---- the whole rule, written out once more in plain Python as the oracle --------------------
+
+
+def literal_resampling(x, y, count, cubic):
+    """The resampling rule step by step: keys added one at a time with a stable sort after each,
+    plain bisection, the interpolation formulas in their order. numpy float64 scalars give the
+    IEEE results for 0/0 that Python floats would raise on."""
+    f = np.float64
+    n = min(len(x), len(y))
+    lengths = [f(0.0)]
+    for i in range(1, n):
+        dx, dy = f(x[i]) - f(x[i - 1]), f(y[i]) - f(y[i - 1])
+        lengths.append(lengths[-1] + np.sqrt(dx * dx + dy * dy))
+    total = lengths[-1]
+    end = total + f(0.01)
+    if not end > total:
+        end = np.nextafter(total, f(np.inf))
+    far = total + f(0.02)
+    if not far > end:
+        far = np.nextafter(end, f(np.inf))
+
+    def spline(values):
+        keys = sorted(((lengths[i], f(values[i])) for i in range(n)), key=lambda k: k[0])
+        for key in ((f(-1.0), f(values[0])), (end, f(values[-1])), (far, f(values[-1]))):
+            keys = sorted(keys + [key], key=lambda k: k[0])
+        return keys
+
+    def sample(keys, t):
+        left, right, index = 0, len(keys), None
+        while left < right:
+            mid = left + (right - left) // 2
+            if keys[mid][0] < t:
+                left = mid + 1
+            elif keys[mid][0] > t:
+                right = mid
+            else:
+                if mid == len(keys) - 1:
+                    return 0.0
+                index = mid
+                break
+        if index is None:
+            if left in (0, len(keys)):
+                return 0.0
+            index = left - 1
+        (at, av), (bt, bv) = keys[index], keys[index + 1]
+        h = bt - at
+        u = (t - at) / h
+        if not cubic:
+            return u * bv + (f(1.0) - u) * av
+        if index == 0 or index >= len(keys) - 2:
+            return 0.0
+        (pt, pv), (qt, qv) = keys[index - 1], keys[index + 2]
+        m_a = (bv - pv) / (bt - pt) * h
+        m_b = (qv - av) / (qt - at) * h
+        u2 = u * u
+        u3 = u2 * u
+        h00, h10 = f(2.0) * u3 - f(3.0) * u2 + f(1.0), u3 - f(2.0) * u2 + u
+        h01, h11 = f(3.0) * u2 - f(2.0) * u3, u3 - u2
+        return h00 * av + h10 * m_a + h01 * bv + h11 * m_b
+
+    if count == 1:
+        parameters = [total]
+    else:
+        step = total / (f(count) - f(1.0))
+        parameters = [f(0.0)] + [f(k) * step for k in range(1, count - 1)] + [total]
+    x_keys, y_keys = spline(x), spline(y)
+    with np.errstate(all="ignore"):
+        return [[float(sample(x_keys, t)), float(sample(y_keys, t))] for t in parameters]
+
+
+def assert_same_bits(actual, expected):
+    actual, expected = np.array(actual, dtype=float), np.array(expected, dtype=float)
+    assert actual.shape == expected.shape
+    nan = np.isnan(expected)
+    assert np.array_equal(np.isnan(actual), nan), (actual, expected)
+    assert np.array_equal(actual[~nan].view(np.int64), expected[~nan].view(np.int64)), (
+        actual, expected)
+
+
+@st.composite
+def grid_paths(draw):
+    """Paths on a small integer grid with runs of repeated points: whole and 3-4-5 segment
+    lengths put many samples exactly on key parameters, some of them shared by equal keys.
+    Some paths carry an extra x coordinate beyond their last point."""
+    steps = draw(st.lists(st.sampled_from([(0, 0), (1, 0), (0, 2), (3, 4), (-4, 3), (0, -1)]),
+                          max_size=25))
+    x, y = [draw(st.integers(-3, 3))], [draw(st.integers(-3, 3))]
+    for dx, dy in steps:
+        x.append(x[-1] + dx)
+        y.append(y[-1] + dy)
+    if draw(st.booleans()):
+        # Irregular fractions break the grid, so samples fall strictly between keys too.
+        x = [v + draw(st.floats(0, 0.5)) * (i % 3) for i, v in enumerate(x)]
+    extra = draw(st.lists(st.integers(-9, 9), max_size=2))
+    return [float(v) for v in x] + [float(v) for v in extra], [float(v) for v in y]
+
+
+@given(grid_paths(), st.integers(0, 4), st.integers(1, 70), st.booleans())
+def test_resampling_is_the_literal_rule_bit_for_bit(coordinates, per_unit, count, cubic):
+    x, y = coordinates
+    path = Path.from_coordinates(x, y)
+    if per_unit:
+        # Samples one unit of length apart, or a fraction of it, to hit the key parameters.
+        count = int(path.length) * per_unit + 1
+    expected = literal_resampling(x, y, count, cubic)
+    actual = path.resampled_path(count, Cubic if cubic else Linear).points
+    assert_same_bits(actual, expected)
+    if len(x) == len(y):
+        # The same path from points reads its coordinates off the points.
+        assert_same_bits(Path.from_points(list(zip(x, y))).resampled_path(
+            count, Cubic if cubic else Linear).points, expected)

@@ -8,21 +8,6 @@
 
 namespace ordavin::path {
 
-namespace {
-
-// The index-based difference of compute_differences at index i, read in place from one
-// coordinate of the points: forward at the first point, backward at the last, central (halved,
-// which is exact) in between, and 0.0 for a single point. Same operations, same bits.
-template <class Coordinate>
-double difference_at(std::size_t count, std::size_t i, Coordinate value) noexcept {
-    if (count == 1) return 0.0;
-    if (i == 0) return value(1) - value(0);
-    if (i + 1 == count) return value(count - 1) - value(count - 2);
-    return (value(i + 1) - value(i - 1)) * 0.5;
-}
-
-}  // namespace
-
 const std::vector<double>& Path::path_length_per_point() const {
     if (path_length_per_point_cache) return *path_length_per_point_cache;
 
@@ -75,14 +60,15 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
     if (unit_tangent_vector_cache) return *unit_tangent_vector_cache;
 
     if (coordinates_mirror_points()) {
-        // The differences are read straight off the points, without the temporary vectors.
+        // The differences of compute_differences, read straight off the points without the
+        // temporary vectors.
         const std::size_t count = points_.size();
         const Point* p = points_.data();
         std::vector<Point> tangents;
         util::reserve_fresh(tangents, count);
         for (std::size_t i = 0; i < count; ++i) {
-            const double dx = difference_at(count, i, [p](std::size_t k) { return p[k].x; });
-            const double dy = difference_at(count, i, [p](std::size_t k) { return p[k].y; });
+            const double dx = util::difference_at(count, i, [p](std::size_t k) { return p[k].x; });
+            const double dy = util::difference_at(count, i, [p](std::size_t k) { return p[k].y; });
             const double norm = std::sqrt(dx * dx + dy * dy);
             tangents.push_back(Point{dx / norm, dy / norm});
         }
@@ -113,18 +99,18 @@ const std::vector<double>& Path::curvature() const {
         const std::size_t count = points_.size();
         const Point* p = points_.data();
         const auto dx = [p, count](std::size_t i) {
-            return difference_at(count, i, [p](std::size_t k) { return p[k].x; });
+            return util::difference_at(count, i, [p](std::size_t k) { return p[k].x; });
         };
         const auto dy = [p, count](std::size_t i) {
-            return difference_at(count, i, [p](std::size_t k) { return p[k].y; });
+            return util::difference_at(count, i, [p](std::size_t k) { return p[k].y; });
         };
         std::vector<double> kappa;
         util::reserve_fresh(kappa, count);
         for (std::size_t i = 0; i < count; ++i) {
             const double dxi = dx(i);
             const double dyi = dy(i);
-            const double ddx = difference_at(count, i, dx);
-            const double ddy = difference_at(count, i, dy);
+            const double ddx = util::difference_at(count, i, dx);
+            const double ddy = util::difference_at(count, i, dy);
             const double speed_squared = dxi * dxi + dyi * dyi;
             kappa.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
         }

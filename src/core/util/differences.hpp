@@ -1,10 +1,24 @@
 // Index-based finite differences of a sequence of values.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
 namespace ordavin::util {
+
+/// The difference at index i < count of `count` values over the index (unit spacing), value(k)
+/// giving value k: forward at the first index, backward at the last, central in between, and
+/// 0.0 for a single value. compute_differences is this at every index; callers that read the
+/// values in place (one coordinate of a run of points) take it one index at a time.
+template <class Value>
+double difference_at(std::size_t count, std::size_t i, const Value& value) noexcept {
+    if (count == 1) return 0.0;
+    if (i == 0) return value(1) - value(0);
+    if (i + 1 == count) return value(count - 1) - value(count - 2);
+    // Halving is exact, so multiplying by 0.5 gives the same bits as dividing by 2.
+    return (value(i + 1) - value(i - 1)) * 0.5;
+}
 
 /// Differences over the index (unit spacing): one-sided at both ends, central in between.
 /// The result has as many entries as the input; one value gives [0.0], none gives [].
