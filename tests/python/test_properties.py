@@ -51,8 +51,8 @@ def test_resampling_keeps_count_and_end_points(points, count, kind):
     result = path.resampled_path(count, kind)
     assert len(result.points) == count
     # Equal keys (repeated points, or segments so short their length underflows to 0) may
-    # evaluate 0/0, and beyond about 1e13 the fixed end-key offsets of 0.01 and 0.02 vanish
-    # in rounding; otherwise the first and last samples land exactly on the end points.
+    # evaluate 0/0, and from a length of 2^47 (about 1.4e14) on the fixed end-key offsets
+    # of 0.01 and 0.02 vanish in rounding; otherwise the first and last samples land exactly on the end points.
     lengths = path.path_length_per_point
     if all(a < b for a, b in zip(lengths, lengths[1:])) and path.length < 1e12:
         assert result.points[-1] == [float(v) for v in points[-1]]

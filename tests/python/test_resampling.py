@@ -147,10 +147,10 @@ def test_source_path_is_left_unchanged():
 
 
 @pytest.mark.parametrize("method", [ResamplingType.Linear, ResamplingType.Cubic])
-@pytest.mark.parametrize("far", [1e14, 1e150])
+@pytest.mark.parametrize("far", [1e14, 2.0**47, 2.0**48, 1e150])
 def test_paths_too_long_for_the_guard_offsets_keep_their_last_point(method, far):
-    # Beyond about 1e13 the 0.01 and 0.02 guard offsets vanish in rounding; the sample at the
-    # very end must still be the last point, not 0/0.
+    # From a length of 2^47 on the 0.01 guard offset vanishes in rounding (from 2^48 the 0.02
+    # one too); the sample at the very end must still be the last point, not 0/0.
     points = Path.from_points([[0, 0], [0, far / 2], [0, far]]).resampled_path(5, method).points
     assert points[0] == [0.0, 0.0]
     assert points[-1] == [0.0, far]

@@ -39,8 +39,8 @@ inline bool key_before(const SplineKey& left, const SplineKey& right) noexcept {
 }
 
 /// The parameters of the two guard keys after the last key: t_last + 0.01 and t_last + 0.02.
-/// Beyond about 1e13 those offsets vanish in rounding, the guards would coincide with the
-/// last key and a sample at the very end would divide 0 by 0; each guard then moves to the
+/// From a last parameter of 2^47 (about 1.4e14) on, the 0.01 offset vanishes in rounding (and
+/// from 2^48 the 0.02 one), the guards would coincide with the last key and a sample at the very end would divide 0 by 0; each guard then moves to the
 /// next representable double instead, so both stay strictly beyond the end, in order.
 std::pair<double, double> end_guard_parameters(double t_last) noexcept;
 
