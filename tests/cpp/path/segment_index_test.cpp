@@ -1,6 +1,6 @@
-// The segment index against the scan of every segment, bit for bit, over paths and queries
-// chosen to break a search that prunes: ties, corners, far queries, extreme scales and special
-// values.
+// The segment index and the batch locating functions against the scan of every segment, bit for
+// bit, over paths and queries chosen to break a search that prunes: ties, corners, far queries,
+// extreme scales and special values.
 #include "path/segment_index.hpp"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "path/locating.hpp"
 #include "path/nearest_projection.hpp"
 
 using ordavin::Point;
@@ -341,4 +342,56 @@ TEST(SegmentIndex, EqualDistancesKeepTheLowerIndexWhateverIsFoundFirst) {
         EXPECT_EQ(located->second.distance, 1.0);
         EXPECT_EQ(located->second.foot, (Point{x + 0.25, 0.0}));
     }
+}
+
+TEST(LocatingPoints, BatchesMatchTheScalarFunctionsEntryByEntry) {
+    std::mt19937_64 generator(11);
+    // Below and above the size from which the scalar functions use the index themselves.
+    for (const std::size_t count : {700u, 5000u}) {
+        const std::vector<Point> points = there_and_back(random_walk(generator, count / 2, 0.6));
+        std::vector<Point> queries = queries_for(generator, points, 600);
+        queries.push_back({not_a_number, 0.0});
+        queries.push_back({inf, inf});
+        for (const double epsilon : {0.0, 0.01, not_a_number}) {
+            const Path batch_path = Path::from_points(points);
+            const Path scalar_path = Path::from_points(points);
+            const std::vector<std::int64_t> indices =
+                ordavin::path::index_from_points(batch_path, queries, epsilon);
+            const std::vector<double> lengths =
+                ordavin::path::path_length_from_points(batch_path, queries, epsilon);
+            ASSERT_EQ(indices.size(), queries.size());
+            ASSERT_EQ(lengths.size(), queries.size());
+            for (std::size_t k = 0; k < queries.size(); ++k) {
+                const auto located =
+                    ordavin::path::nearest_projection(scalar_path, queries[k], epsilon);
+                const auto index =
+                    ordavin::path::index_from_point(scalar_path, queries[k], epsilon);
+                const auto length =
+                    ordavin::path::path_length_from_point(scalar_path, queries[k], epsilon);
+                ASSERT_EQ(index.has_value(), located.has_value());
+                ASSERT_EQ(length.has_value(), located.has_value());
+                if (!located) {
+                    EXPECT_EQ(indices[k], -1) << k;
+                    EXPECT_TRUE(std::isnan(lengths[k])) << k;
+                    continue;
+                }
+                EXPECT_EQ(*index, located->first) << k;
+                EXPECT_EQ(indices[k], static_cast<std::int64_t>(located->first)) << k;
+                EXPECT_EQ(bits(lengths[k]), bits(*length)) << k;
+            }
+        }
+    }
+}
+
+TEST(LocatingPoints, EmptyBatchesAndEmptyPaths) {
+    const Path path = Path::from_points({{0.0, 0.0}, {1.0, 0.0}});
+    EXPECT_TRUE(ordavin::path::index_from_points(path, {}, 0.01).empty());
+    EXPECT_TRUE(ordavin::path::path_length_from_points(path, {}, 0.01).empty());
+    const std::vector<Point> queries{{0.5, 0.0}, {0.0, 0.0}};
+    EXPECT_EQ(ordavin::path::index_from_points(Path::from_points({}), queries, 0.01),
+              (std::vector<std::int64_t>{-1, -1}));
+    const std::vector<double> lengths =
+        ordavin::path::path_length_from_points(Path::from_points({}), queries, 0.01);
+    ASSERT_EQ(lengths.size(), 2u);
+    EXPECT_TRUE(std::isnan(lengths[0]) && std::isnan(lengths[1]));
 }
