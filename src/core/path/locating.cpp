@@ -1,30 +1,159 @@
-// The index and the path length of a located point.
+// The index and the path length of a point located on a path, for one query or many.
 #include "path/locating.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <utility>
+
 #include "path/nearest_projection.hpp"
+#include "path/segment_index.hpp"
+#include "util/fresh_memory.hpp"
 #include "util/projection.hpp"
 
 namespace ordavin::path {
+namespace {
 
-std::optional<std::uint64_t> index_from_point(const Path& path, Point point, double epsilon) {
-    const std::optional<LocatedPoint> located = nearest_projection(path, point, epsilon);
-    if (!located) return std::nullopt;
-    return located->first;
+// From this many points on, a single query builds the path's segment index and uses it. The
+// build costs about as much as seven scans of every segment, and each later query on the path
+// costs a small fraction of one: a path this long is rarely asked only once or twice.
+constexpr std::size_t indexed_path_size = 4096;
+
+std::optional<LocatedPoint> located(const Path& path, Point point, double epsilon) {
+    if (path.size() >= indexed_path_size) return locate(path.segment_index(), path, point, epsilon);
+    return nearest_projection(path, point, epsilon);
 }
 
-std::optional<double> path_length_from_point(const Path& path, Point point, double epsilon) {
-    const std::optional<LocatedPoint> located = nearest_projection(path, point, epsilon);
+// Measured from the query itself even after a snap to the first point, so a query just
+// behind the start gets a small negative length.
+double length_at(const Path& path, const LocatedPoint& location, Point point) {
     const std::vector<Point>& points = path.points();
-    if (!located) return std::nullopt;
-    const std::size_t index = located->first;
+    const std::size_t index = location.first;
     double length = path.path_length_per_point()[index];
-    // Measured from the query itself even after a snap to the first point, so a query just
-    // behind the start gets a small negative length.
     if (index + 1 < points.size()) {
         length += util::compute_projection(points[index], points[index + 1], point)
                       .distance_along;
     }
     return length;
+}
+
+// The position of cell (x, y) of a 2^16 by 2^16 grid along the Hilbert curve through it.
+std::uint32_t hilbert_position(std::uint32_t x, std::uint32_t y) noexcept {
+    constexpr std::uint32_t side = 1u << 16;
+    std::uint32_t position = 0;
+    for (std::uint32_t half = side / 2; half > 0; half /= 2) {
+        const std::uint32_t rx = (x & half) != 0 ? 1u : 0u;
+        const std::uint32_t ry = (y & half) != 0 ? 1u : 0u;
+        position += half * half * ((3u * rx) ^ ry);
+        // Turns the quadrant so that the curve inside it starts where the last one ended.
+        if (ry == 0) {
+            if (rx == 1) {
+                x = side - 1 - x;
+                y = side - 1 - y;
+            }
+            std::swap(x, y);
+        }
+    }
+    return position;
+}
+
+// The queries along a Hilbert curve over their bounding box, non-finite ones last.
+// Consecutive queries of the order lie close together, so their searches meet the same part
+// of the hierarchy, which stays in cache, and each one starts from its predecessor's segment.
+// The order only affects the speed, never a result.
+std::vector<std::size_t> spatial_order(std::span<const Point> queries) {
+    std::vector<std::size_t> order;
+    util::reserve_fresh(order, queries.size());
+    // Positions and query numbers share one 64-bit word; beyond 2^32 queries, keep the order.
+    if (queries.size() > std::numeric_limits<std::uint32_t>::max()) {
+        for (std::size_t k = 0; k < queries.size(); ++k) order.push_back(k);
+        return order;
+    }
+    double min_x = std::numeric_limits<double>::infinity();
+    double min_y = min_x;
+    double max_x = -min_x;
+    double max_y = -min_x;
+    for (const Point query : queries) {
+        if (!std::isfinite(query.x) || !std::isfinite(query.y)) continue;
+        min_x = std::min(min_x, query.x);
+        max_x = std::max(max_x, query.x);
+        min_y = std::min(min_y, query.y);
+        max_y = std::max(max_y, query.y);
+    }
+    // Square cells, so that the curve follows the queries along a long, thin box too. Halves
+    // keep a box as wide as the whole range of doubles finite. A tiny width can make the scale
+    // infinite and 0 * inf NaN; such a query goes to the first cell.
+    constexpr double cells = 0x1p16;
+    const double half_width = std::max(max_x * 0.5 - min_x * 0.5, max_y * 0.5 - min_y * 0.5);
+    const double scale = half_width > 0.0 ? cells / half_width : 0.0;
+    const auto cell = [scale](double offset) -> std::uint32_t {
+        const double scaled = offset * 0.5 * scale;
+        if (!(scaled >= 0.0)) return 0;
+        return static_cast<std::uint32_t>(std::min(scaled, cells - 1.0));
+    };
+
+    std::vector<std::uint64_t> keys;
+    util::reserve_fresh(keys, queries.size());
+    for (std::size_t k = 0; k < queries.size(); ++k) {
+        const Point query = queries[k];
+        std::uint64_t position = std::numeric_limits<std::uint32_t>::max();
+        if (std::isfinite(query.x) && std::isfinite(query.y)) {
+            position = hilbert_position(cell(query.x - min_x), cell(query.y - min_y));
+        }
+        keys.push_back(position << 32 | k);
+    }
+    // A stable radix sort on the position, one byte per pass.
+    std::vector<std::uint64_t> sorted(keys.size());
+    for (unsigned shift = 32; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> starts{};
+        for (const std::uint64_t key : keys) ++starts[((key >> shift) & 0xff) + 1];
+        for (std::size_t digit = 1; digit < starts.size(); ++digit) {
+            starts[digit] += starts[digit - 1];
+        }
+        for (const std::uint64_t key : keys) sorted[starts[(key >> shift) & 0xff]++] = key;
+        keys.swap(sorted);
+    }
+    for (const std::uint64_t key : keys) order.push_back(key & 0xffffffffu);
+    return order;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> index_from_point(const Path& path, Point point, double epsilon) {
+    const std::optional<LocatedPoint> location = located(path, point, epsilon);
+    if (!location) return std::nullopt;
+    return location->first;
+}
+
+std::optional<double> path_length_from_point(const Path& path, Point point, double epsilon) {
+    const std::optional<LocatedPoint> location = located(path, point, epsilon);
+    if (!location) return std::nullopt;
+    return length_at(path, *location, point);
+}
+
+std::vector<std::int64_t> index_from_points(const Path& path, std::span<const Point> points,
+                                            double epsilon) {
+    const SegmentIndex& index = path.segment_index();
+    std::vector<std::int64_t> indices(points.size(), -1);
+    LocateState state;
+    for (const std::size_t k : spatial_order(points)) {
+        const std::optional<LocatedPoint> location = locate(index, path, points[k], epsilon, state);
+        if (location) indices[k] = static_cast<std::int64_t>(location->first);
+    }
+    return indices;
+}
+
+std::vector<double> path_length_from_points(const Path& path, std::span<const Point> points,
+                                            double epsilon) {
+    const SegmentIndex& index = path.segment_index();
+    std::vector<double> lengths(points.size(), std::numeric_limits<double>::quiet_NaN());
+    LocateState state;
+    for (const std::size_t k : spatial_order(points)) {
+        const std::optional<LocatedPoint> location = locate(index, path, points[k], epsilon, state);
+        if (location) lengths[k] = length_at(path, *location, points[k]);
+    }
+    return lengths;
 }
 
 }  // namespace ordavin::path

@@ -1,23 +1,10 @@
 // Locating a query point on a path: end-point snapping, then the nearest covering segment.
-#include <bit>
-#include <cmath>
-#include <cstdint>
-#include <limits>
-
 #include "path/nearest_projection.hpp"
+
+#include <cstdint>
 
 namespace ordavin::path {
 namespace {
-
-// IEEE totalOrder: negative NaN < -inf < ... < -0 < +0 < ... < +inf < positive NaN. Mapping
-// the bits of a negative double onto their reversed magnitude makes it a signed comparison.
-bool total_order_less(double left, double right) noexcept {
-    const auto key = [](double value) {
-        const auto bits = std::bit_cast<std::int64_t>(value);
-        return bits < 0 ? bits ^ std::numeric_limits<std::int64_t>::max() : bits;
-    };
-    return key(left) < key(right);
-}
 
 constexpr std::size_t block_size = 8;
 
@@ -39,23 +26,30 @@ bool may_cover(const double* xs, const double* ys, Point point) noexcept {
     return any != 0;
 }
 
-LocatedPoint snapped(std::uint64_t index, Point point) noexcept {
-    return LocatedPoint{index, SegmentProjection{point, 0.0, 0.0, 0.0}};
+}  // namespace
+
+namespace detail {
+
+std::optional<LocatedPoint> snapped_to_end(const std::vector<Point>& points, Point point,
+                                           double epsilon) noexcept {
+    if (points.empty()) return std::nullopt;
+    // The first point is tested first, so on a closed path the start wins.
+    if (util::within_epsilon(point, points.front(), epsilon)) {
+        return LocatedPoint{0, SegmentProjection{points.front(), 0.0, 0.0, 0.0}};
+    }
+    if (util::within_epsilon(point, points.back(), epsilon)) {
+        return LocatedPoint{points.size() - 1, SegmentProjection{points.back(), 0.0, 0.0, 0.0}};
+    }
+    return std::nullopt;
 }
 
-}  // namespace
+}  // namespace detail
 
 std::optional<LocatedPoint> nearest_projection(const Path& path, Point point, double epsilon) {
     const std::vector<Point>& points = path.points();
     const std::size_t count = points.size();
     if (count == 0) return std::nullopt;
-    // The first point is tested first, so on a closed path the start wins.
-    if (util::within_epsilon(point, points.front(), epsilon)) {
-        return snapped(0, points.front());
-    }
-    if (util::within_epsilon(point, points.back(), epsilon)) {
-        return snapped(count - 1, points.back());
-    }
+    if (auto snapped = detail::snapped_to_end(points, point, epsilon)) return snapped;
 
     // A segment covers the query when the foot lies in [start, end): a vertex belongs to the
     // segment that starts there. A zero-length segment gives t = NaN and never covers. Square
@@ -67,14 +61,9 @@ std::optional<LocatedPoint> nearest_projection(const Path& path, Point point, do
     std::size_t best_index = 0;
     double best_distance = 0.0;
     const auto consider = [&](std::size_t i) {
-        const double dx = xs[i + 1] - xs[i];
-        const double dy = ys[i + 1] - ys[i];
-        const double t = ((point.x - xs[i]) * dx + (point.y - ys[i]) * dy) / (dx * dx + dy * dy);
-        if (!(t >= 0.0 && t < 1.0)) return;
-        const double ox = xs[i] + t * dx - point.x;
-        const double oy = ys[i] + t * dy - point.y;
-        const double distance = std::sqrt(ox * ox + oy * oy);
-        if (!found || total_order_less(distance, best_distance)) {
+        double distance = 0.0;
+        if (!detail::covering_distance(xs, ys, i, point, distance)) return;
+        if (!found || detail::total_order_less(distance, best_distance)) {
             found = true;
             best_index = i;
             best_distance = distance;

@@ -1,4 +1,4 @@
-// The path record: factories and coordinate vectors.
+// The path record: factories, coordinate vectors and the segment index.
 #include "path/path.hpp"
 
 #include <algorithm>
@@ -28,6 +28,11 @@ const std::vector<double>& Path::x() const {
 const std::vector<double>& Path::y() const {
     if (!y_) y_ = util::extract_points_y(points_);
     return *y_;
+}
+
+const SegmentIndex& Path::segment_index() const {
+    if (!segment_index_cache) segment_index_cache = SegmentIndex::build(points_);
+    return *segment_index_cache;
 }
 
 }  // namespace ordavin::path

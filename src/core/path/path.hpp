@@ -7,13 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "path/segment_index.hpp"
 #include "util/point.hpp"
 
 namespace ordavin::path {
 
-/// A path. Its points never change after construction; only the four caches of per-point
-/// quantities are filled, each at most once, on first use. Operations that change geometry
-/// return a new Path (the free functions of the units beside this one).
+/// A path. Its points never change after construction; only its caches (the per-point
+/// quantities and the segment index) are filled, each at most once, on first use. Operations
+/// that change geometry return a new Path (the free functions of the units beside this one).
 ///
 /// `x` and `y` normally mirror `points`; a path made from coordinate lists of unequal length
 /// keeps both lists whole while `points` holds only the first min(len(x), len(y)) pairs.
@@ -44,6 +45,9 @@ public:
     /// Signed curvature from index-based differences, positive turning counter-clockwise.
     const std::vector<double>& curvature() const;
 
+    /// The hierarchy over the segments that locates many query points without a scan each.
+    const SegmentIndex& segment_index() const;
+
     /// Whether x and y are exactly the coordinates of the points (always so, unless the path
     /// was made from coordinate lists of unequal length).
     bool coordinates_mirror_points() const noexcept {
@@ -65,6 +69,7 @@ private:
     mutable std::optional<std::vector<double>> orientation_cache;
     mutable std::optional<std::vector<Point>> unit_tangent_vector_cache;
     mutable std::optional<std::vector<double>> curvature_cache;
+    mutable std::optional<SegmentIndex> segment_index_cache;
 };
 
 }  // namespace ordavin::path

@@ -1,0 +1,422 @@
+// A static hierarchy of boxes over a path's segments, for locating many points exactly.
+//
+// The search must return what the scan of every segment returns, to the bit. Two tests rule
+// out a node, and both are proved against the scan's own rounded arithmetic (u = 2^-53; all
+// coordinates, the query's included, are finite and at most 2^500 in magnitude, so nothing
+// overflows; other paths and queries go to the scan).
+//
+// Distance. For a covering parameter t in [0, 1) the scan's foot coordinate is
+// fl(ax + fl(t * dx)) with dx = fl(bx - ax). Rounding to nearest is monotone, so fl(t * dx)
+// lies between 0 and dx, and the foot between ax and ex = fl(ax + dx); the box holds both,
+// for every segment of the node. With gx = fl(min_x - px) when px < min_x, fl(px - max_x)
+// when px > max_x, and 0 otherwise (likewise gy), monotonicity carries
+// |fl(foot_x - px)| >= gx through each rounded operation of the scan's distance
+// sqrt(ox * ox + oy * oy), so the same operations on gx and gy never exceed the distance the
+// scan computes for any segment in the box: no margin is needed, and underflow does not
+// matter. The search compares the rounded sum before the square root with the largest double
+// whose rounded root is the best distance, which is the same comparison without the root. A
+// node is ruled out only when its bound is strictly greater than the best distance, so a
+// segment at an equal distance and a lower index is never lost, and the best is kept by
+// (distance, index), so the order of the visit does not matter either.
+//
+// Coverage. The scan's t is in [0, 1) only if its numerator n and squared length s satisfy
+// -2^-1074 s <= n < s. For a squared length of at least 2^-960 (so that the absolute underflow
+// errors, at most 2^-1073, are negligible), the rounding errors give, for the exact
+// q = (P - A) . e along the unit direction e of the computed difference d:
+// -sigma <= q <= |d| (1 + 2.1u) + sigma with sigma = 3.1u |P - A| + 2^-590. Writing
+// P = A + q e + r e' (e' perpendicular, |r| <= |P - A|), for any vector c with |c| ~ 1:
+// P . c lies within sigma + 2.1u |d| + |r| |e' . c| of the range of A . c and (A + d) . c. The
+// node keeps c, a bound s >= |e' . c| over its segments, and an interval holding those
+// projections (from its points at a leaf, from its box corners above). The query rules the
+// node out when its computed P . c lies outside the interval by more than
+//     (s + 2^-32) R + 2^-32 (|px| + |py|),
+// R >= |P - A| being the L1 reach from P to the farthest box corner, after the interval was
+// widened by 2^-32 (Mx + My + width + height) + 2^-580, Mx + My the largest coordinate
+// magnitudes of the box. Each 2^-32 term covers a few u of the rounding of the projections, of
+// the thresholds and of sigma, with a factor of 2^19 to spare. A node holding a segment whose
+// squared length is positive but below 2^-960, or whose cone holds every direction, is never
+// ruled out this way.
+#include "path/segment_index.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "path/nearest_projection.hpp"
+#include "path/path.hpp"
+#include "util/fresh_memory.hpp"
+
+namespace ordavin::path {
+namespace {
+
+using Node = SegmentIndex::Node;
+
+// Keeps every difference, product and squared length of the projection finite.
+constexpr double coordinate_limit = 0x1p500;
+// Below this squared length the coverage bound does not hold; zero never covers.
+constexpr double shortest_squared_length = 0x1p-960;
+constexpr double relative_slack = 0x1p-32;
+constexpr double absolute_slack = 0x1p-580;
+// Widening of each angle computed in the direction cones, far above their rounding.
+constexpr double angle_slack = 0x1p-30;
+constexpr double infinity = std::numeric_limits<double>::infinity();
+constexpr double pi = std::numbers::pi;
+constexpr double half_pi = std::numbers::pi / 2;
+
+bool bounded(Point point) noexcept {
+    return std::abs(point.x) <= coordinate_limit && std::abs(point.y) <= coordinate_limit;
+}
+
+// The line directions of a node's segments, as angles modulo pi: within half_width of center.
+struct Cone {
+    double center = 0.0;      // in (-pi/2, pi/2]
+    double half_width = 0.0;  // in [0, pi/2]; pi/2 holds every direction
+};
+
+// What the build carries alongside each node.
+struct NodeInfo {
+    Cone cone;
+    bool coverable = false;  // some segment has a positive squared length
+    bool has_short = false;  // some segment is too short for the coverage bound
+};
+
+double folded(double angle) noexcept {
+    if (angle > half_pi) angle -= pi;
+    if (angle <= -half_pi) angle += pi;
+    return angle;
+}
+
+Cone merged(const NodeInfo& a, const NodeInfo& b) noexcept {
+    if (!a.coverable) return b.cone;
+    if (!b.coverable) return a.cone;
+    const Cone full{0.0, half_pi};
+    if (a.cone.half_width >= half_pi || b.cone.half_width >= half_pi) return full;
+    // b's interval, moved by a multiple of pi next to a's, then the arc holding both.
+    const double delta = folded(b.cone.center - a.cone.center);
+    const double low = std::min(-a.cone.half_width, delta - b.cone.half_width);
+    const double high = std::max(a.cone.half_width, delta + b.cone.half_width);
+    const double half_width = (high - low) * 0.5 + angle_slack;
+    if (half_width >= half_pi) return full;
+    return Cone{folded(a.cone.center + (low + high) * 0.5), half_width};
+}
+
+void include(Node& node, double x, double y) noexcept {
+    node.min_x = std::min(node.min_x, x);
+    node.max_x = std::max(node.max_x, x);
+    node.min_y = std::min(node.min_y, y);
+    node.max_y = std::max(node.max_y, y);
+}
+
+double projected(const Node& node, double x, double y) noexcept {
+    return x * node.direction_x + y * node.direction_y;
+}
+
+// Finishes the coverage bound of a node whose direction, spread and exact-as-computed
+// projection interval are set: the interval is widened by the node's share of the rounding
+// allowance, and the spread takes the share that grows with the query's reach. A node whose
+// cone holds every direction (spread 1 or more) or that holds a segment too short for the
+// bound can never be ruled out, and one without a segment that covers anything always is.
+void finish_coverage(Node& node, const NodeInfo& info) noexcept {
+    const double magnitude = std::max(std::abs(node.min_x), std::abs(node.max_x)) +
+                             std::max(std::abs(node.min_y), std::abs(node.max_y));
+    const double widening =
+        relative_slack * (magnitude + (node.max_x - node.min_x) + (node.max_y - node.min_y)) +
+        absolute_slack;
+    if (!info.coverable) {
+        node.projection_min = infinity;
+        node.projection_max = -infinity;
+    } else if (info.has_short || node.spread >= 1.0) {
+        node.projection_min = -infinity;
+        node.projection_max = infinity;
+    } else {
+        node.projection_min -= widening;
+        node.projection_max += widening;
+    }
+    node.spread += relative_slack;
+}
+
+// The projection interval from the box corners, which bound every point inside.
+void set_projection_from_box(Node& node) noexcept {
+    const std::array<double, 4> corners{
+        projected(node, node.min_x, node.min_y), projected(node, node.min_x, node.max_y),
+        projected(node, node.max_x, node.min_y), projected(node, node.max_x, node.max_y)};
+    node.projection_min = *std::min_element(corners.begin(), corners.end());
+    node.projection_max = *std::max_element(corners.begin(), corners.end());
+}
+
+// A leaf over segments [first, last): its box, and a direction from the mean of the doubled
+// segment angles weighted by squared length (so that opposite directions agree), with the
+// largest deviation from it measured.
+std::pair<Node, NodeInfo> leaf(const std::vector<Point>& points, std::size_t first,
+                               std::size_t last) noexcept {
+    Node node{};
+    NodeInfo info;
+    node.min_x = node.max_x = points[first].x;
+    node.min_y = node.max_y = points[first].y;
+    double doubled_x = 0.0;
+    double doubled_y = 0.0;
+    for (std::size_t i = first; i < last; ++i) {
+        const Point a = points[i];
+        const Point b = points[i + 1];
+        const double dx = b.x - a.x;
+        const double dy = b.y - a.y;
+        include(node, b.x, b.y);
+        include(node, a.x + dx, a.y + dy);
+        const double squared_length = dx * dx + dy * dy;
+        if (!(squared_length > 0.0)) continue;
+        info.coverable = true;
+        if (squared_length < shortest_squared_length) {
+            info.has_short = true;
+            continue;
+        }
+        doubled_x += dx * dx - dy * dy;
+        doubled_y += 2.0 * dx * dy;
+    }
+    // Half the angle of the doubled mean, in (-pi/2, pi/2]; (1, 0) when the directions cancel.
+    info.cone.center = folded(0.5 * std::atan2(doubled_y, doubled_x));
+    const double cx = std::cos(info.cone.center);
+    const double cy = std::sin(info.cone.center);
+    node.direction_x = cx;
+    node.direction_y = cy;
+
+    double squared_spread = 0.0;
+    node.projection_min = infinity;
+    node.projection_max = -infinity;
+    for (std::size_t i = first; i < last; ++i) {
+        const Point a = points[i];
+        const double dx = points[i + 1].x - a.x;
+        const double dy = points[i + 1].y - a.y;
+        const double squared_length = dx * dx + dy * dy;
+        if (!(squared_length >= shortest_squared_length)) continue;
+        const double cross = dx * cy - dy * cx;
+        squared_spread = std::max(squared_spread, cross * cross / squared_length);
+        const double start = projected(node, a.x, a.y);
+        const double end = projected(node, a.x + dx, a.y + dy);
+        node.projection_min = std::min({node.projection_min, start, end});
+        node.projection_max = std::max({node.projection_max, start, end});
+    }
+    // The cross product loses up to a few u of |d| to cancellation (its square up to 2^-57 to
+    // underflow), the squares, the quotient and the root a few u relative.
+    node.spread = (std::sqrt(squared_spread) + angle_slack) * (1.0 + angle_slack);
+    // Near a right angle the arcsine is too steep to trust; the cone then holds everything.
+    info.cone.half_width =
+        node.spread >= 1.0 - 0x1p-20 ? half_pi : std::asin(node.spread) + angle_slack;
+    finish_coverage(node, info);
+    return {node, info};
+}
+
+// The union of consecutive nodes: their box, the cone holding theirs, and the direction,
+// spread and projection interval of that cone.
+std::pair<Node, NodeInfo> parent(const Node* children, const NodeInfo* infos,
+                                 std::size_t count) noexcept {
+    Node node = children[0];
+    NodeInfo info = infos[0];
+    for (std::size_t k = 1; k < count; ++k) {
+        include(node, children[k].min_x, children[k].min_y);
+        include(node, children[k].max_x, children[k].max_y);
+        info.cone = merged(info, infos[k]);
+        info.coverable = info.coverable || infos[k].coverable;
+        info.has_short = info.has_short || infos[k].has_short;
+    }
+    node.direction_x = std::cos(info.cone.center);
+    node.direction_y = std::sin(info.cone.center);
+    node.spread = info.cone.half_width >= half_pi - 0x1p-20
+                      ? 1.0 + angle_slack
+                      : std::sin(info.cone.half_width) * (1.0 + angle_slack) + angle_slack;
+    set_projection_from_box(node);
+    finish_coverage(node, info);
+    return {node, info};
+}
+
+// The square of a lower bound of the distance the scan computes for any covering segment of
+// the node, before its square root: the bound itself is the rounded square root of this.
+double squared_distance_bound(const Node& node, Point point) noexcept {
+    // Inside the box both differences are at most 0; outside, the one that is positive is the
+    // distance to the nearer side, rounded once. Maxima rather than branches: the side a
+    // query lies on is unpredictable.
+    const double gx = std::max({0.0, node.min_x - point.x, point.x - node.max_x});
+    const double gy = std::max({0.0, node.min_y - point.y, point.y - node.max_y});
+    return gx * gx + gy * gy;
+}
+
+// The largest double whose rounded square root does not exceed `distance` (finite, >= 0).
+// Since the rounded square root is monotone, a bound beats `distance` exactly when its square
+// exceeds this, which spares the square root of every node visited.
+double squared_limit(double distance) noexcept {
+    if (!(distance < infinity)) return infinity;
+    double limit = distance * distance;
+    while (std::sqrt(limit) > distance) limit = std::nextafter(limit, 0.0);
+    while (std::sqrt(std::nextafter(limit, infinity)) <= distance) {
+        limit = std::nextafter(limit, infinity);
+    }
+    return limit;
+}
+
+// False only when no segment of the node can cover the query. `query_slack` is the query's
+// share of the rounding allowance, 2^-32 (|px| + |py|).
+bool may_cover(const Node& node, Point point, double query_slack) noexcept {
+    if (node.projection_min == -infinity) return true;
+    const double reach = std::max(std::abs(point.x - node.min_x), std::abs(point.x - node.max_x)) +
+                         std::max(std::abs(point.y - node.min_y), std::abs(point.y - node.max_y));
+    const double margin = node.spread * reach + query_slack;
+    const double along = projected(node, point.x, point.y);
+    return along >= node.projection_min - margin && along <= node.projection_max + margin;
+}
+
+// The order of the heap of waiting nodes: a type of its own, so that the heap operations
+// inline the comparison rather than call through a pointer.
+struct Farther {
+    bool operator()(const SegmentIndex::Pending& left,
+                    const SegmentIndex::Pending& right) const noexcept {
+        return left.bound > right.bound;
+    }
+};
+
+// Makes room for twice `capacity` waiting nodes in `spill`, keeping the `size` at `heap`.
+SegmentIndex::Pending* grown(SegmentIndex::Pending* heap, std::size_t size, std::size_t& capacity,
+                             std::vector<SegmentIndex::Pending>& spill) {
+    if (heap != spill.data()) spill.assign(heap, heap + size);
+    spill.resize(2 * capacity);
+    capacity = spill.size();
+    return spill.data();
+}
+
+}  // namespace
+
+SegmentIndex SegmentIndex::build(const std::vector<Point>& points) {
+    SegmentIndex index;
+    if (points.size() < 2 || !std::all_of(points.begin(), points.end(), bounded)) return index;
+
+    index.segment_count_ = points.size() - 1;
+    std::vector<std::size_t> sizes{(index.segment_count_ + leaf_size - 1) / leaf_size};
+    while (sizes.back() > 1) sizes.push_back((sizes.back() + arity - 1) / arity);
+    std::size_t total = 0;
+    for (const std::size_t size : sizes) {
+        index.level_begin_.push_back(total);
+        total += size;
+    }
+    index.level_begin_.push_back(total);
+
+    util::reserve_fresh(index.nodes_, total);
+    std::vector<NodeInfo> infos;
+    infos.reserve(total);
+    for (std::size_t j = 0; j < sizes[0]; ++j) {
+        const std::size_t first = j * leaf_size;
+        auto [node, info] = leaf(points, first, std::min(first + leaf_size, index.segment_count_));
+        index.nodes_.push_back(node);
+        infos.push_back(info);
+    }
+    for (std::size_t level = 1; level < sizes.size(); ++level) {
+        const std::size_t below = index.level_begin_[level - 1];
+        for (std::size_t j = 0; j < sizes[level]; ++j) {
+            const std::size_t first = j * arity;
+            const std::size_t count = std::min(arity, sizes[level - 1] - first);
+            auto [node, info] = parent(&index.nodes_[below + first], &infos[below + first], count);
+            index.nodes_.push_back(node);
+            infos.push_back(info);
+        }
+    }
+    index.searchable_ = true;
+    return index;
+}
+
+std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, const Path& path,
+                                                 Point point, double epsilon, LocateState* state) {
+    if (!index.searchable_ || !bounded(point)) return nearest_projection(path, point, epsilon);
+    const std::vector<Point>& points = path.points();
+    if (auto snapped = detail::snapped_to_end(points, point, epsilon)) return snapped;
+
+    // The coordinate vectors hold the points' coordinates in their first entries, read by
+    // the same kernel as the scan.
+    const double* xs = path.x().data();
+    const double* ys = path.y().data();
+    const std::vector<Node>& nodes = index.nodes_;
+    const std::vector<std::size_t>& level_begin = index.level_begin_;
+
+    bool found = false;
+    std::size_t best_index = 0;
+    double best_distance = 0.0;
+    // Nodes are compared by the squares of their bounds: see squared_limit.
+    double best_limit = infinity;
+    const auto improve = [&](std::size_t i, double distance) {
+        best_index = i;
+        if (!found || distance != best_distance) best_limit = squared_limit(distance);
+        found = true;
+        best_distance = distance;
+    };
+    // A covering segment of the previous query, usually near this one, gives the search a
+    // distance to beat from the start. It stays a candidate like any other: the least
+    // (distance, index) wins whatever was tried first.
+    double distance = 0.0;
+    if (state != nullptr && state->segment < index.segment_count_ &&
+        detail::covering_distance(xs, ys, state->segment, point, distance)) {
+        improve(state->segment, distance);
+    }
+
+    // Best first: the node with the least bound is opened next, so the search ends as soon
+    // as every waiting node is farther than the best segment found. A node is ruled out only
+    // when its bound is strictly greater than the best distance, so a segment at an equal
+    // distance and a lower index is never lost. The waiting nodes form a binary heap in a
+    // small array on the stack, moved to the caller's spill in the rare search that outgrows
+    // it, so that a query allocates nothing. The array is left uninitialised: clearing it
+    // would cost a fair share of a search.
+    std::array<Pending, 64> inline_heap;
+    std::vector<Pending> local_spill;
+    std::vector<Pending>& spill = state != nullptr ? state->spill : local_spill;
+    Pending* heap = inline_heap.data();
+    std::size_t size = 0;
+    std::size_t capacity = inline_heap.size();
+    const double query_slack = relative_slack * (std::abs(point.x) + std::abs(point.y));
+    const auto open = [&](std::size_t level, std::size_t j) {
+        const Node& node = nodes[level_begin[level] + j];
+        const double bound = squared_distance_bound(node, point);
+        if (bound > best_limit || !may_cover(node, point, query_slack)) return;
+        if (size == capacity) heap = grown(heap, size, capacity, spill);
+        heap[size++] = Pending{level, j, bound};
+        std::push_heap(heap, heap + size, Farther{});
+    };
+
+    open(level_begin.size() - 2, 0);
+    while (size > 0) {
+        std::pop_heap(heap, heap + size, Farther{});
+        const Pending current = heap[--size];
+        // Every node still waiting is at least as far as this one.
+        if (current.bound > best_limit) break;
+        if (current.level == 0) {
+            const std::size_t first = current.node * leaf_size;
+            const std::size_t last = std::min(first + leaf_size, index.segment_count_);
+            for (std::size_t i = first; i < last; ++i) {
+                if (!detail::covering_distance(xs, ys, i, point, distance)) continue;
+                // The scan keeps the first of equal distances: the least (distance, index).
+                if (!found || detail::total_order_less(distance, best_distance) ||
+                    (!detail::total_order_less(best_distance, distance) && i < best_index)) {
+                    improve(i, distance);
+                }
+            }
+            continue;
+        }
+        const std::size_t below = current.level - 1;
+        const std::size_t first = current.node * arity;
+        const std::size_t last =
+            std::min(first + arity, level_begin[below + 1] - level_begin[below]);
+        for (std::size_t j = first; j < last; ++j) open(below, j);
+    }
+    if (!found) return std::nullopt;
+    if (state != nullptr) state->segment = best_index;
+    return LocatedPoint{
+        best_index, util::compute_projection(points[best_index], points[best_index + 1], point)};
+}
+
+std::optional<LocatedPoint> locate(const SegmentIndex& index, const Path& path, Point point,
+                                   double epsilon) {
+    return SegmentIndex::search(index, path, point, epsilon, nullptr);
+}
+
+std::optional<LocatedPoint> locate(const SegmentIndex& index, const Path& path, Point point,
+                                   double epsilon, LocateState& state) {
+    return SegmentIndex::search(index, path, point, epsilon, &state);
+}
+
+}  // namespace ordavin::path
