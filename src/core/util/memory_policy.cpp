@@ -139,6 +139,11 @@ std::uint64_t allocatable_bytes() noexcept {
 
 void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each) {
     if (bytes_each == 0 || count == 0) return;
+    // Reading the limits costs tens of microseconds (a few files under /proc and /sys), more
+    // than a small request itself; below this size an allocation that cannot be served fails
+    // in the allocator, as an ordinary std::bad_alloc, long before overcommit matters.
+    constexpr std::uint64_t kAlwaysChecked = std::uint64_t{16} << 20;
+    if (count <= kAlwaysChecked / bytes_each) return;
     if (count > allocatable_bytes() / bytes_each) throw std::bad_alloc();
 }
 

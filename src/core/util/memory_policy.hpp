@@ -20,7 +20,8 @@ std::uint64_t allocatable_bytes() noexcept;
 /// `bytes_each` bytes cannot fit in allocatable_bytes(). A caller-chosen size, such as a number
 /// of points, is checked here before anything is allocated: handed to the allocator, an
 /// impossible size may succeed on paper under memory overcommit and end the process on first
-/// touch, and a sanitized build aborts on it.
+/// touch, and a sanitized build aborts on it. Requests of up to 16 MiB are let through
+/// unread: the allocator itself refuses those.
 void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each);
 
 /// Hands the free memory at the top and in the middle of the heap back to the system, where
