@@ -4,21 +4,14 @@
 #include <span>
 
 #include "spline/spline.hpp"
-#include "util/point.hpp"
 
 namespace ordavin::util {
 
 /// Keys (t[i], values[i]) for i below the shorter length, sorted stably by t, plus three guard
 /// keys: (-1.0, values[0]) before the start and (t_last + 0.01, v_last), (t_last + 0.02,
 /// v_last) after the end, where t_last and v_last are the last entries of the whole inputs.
-/// Each guard goes after the keys of equal t, in the order listed. Throws Panic when t or
-/// values is empty.
+/// Throws Panic when t or values is empty.
 spline::Spline make_spline(std::span<const double> t, std::span<const double> values,
                            spline::Interpolation method);
-
-/// The same with the values read from one coordinate of each point (`&Point::x` or
-/// `&Point::y`), for callers whose coordinates are not held in a vector of their own.
-spline::Spline make_spline(std::span<const double> t, std::span<const Point> points,
-                           double Point::*coordinate, spline::Interpolation method);
 
 }  // namespace ordavin::util

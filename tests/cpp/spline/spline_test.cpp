@@ -1,11 +1,7 @@
 // Spline construction with guard keys, and the sampler's bisection, boundaries and methods.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
-#include <random>
 #include <vector>
 
 #include "spline/spline.hpp"
@@ -156,80 +152,4 @@ TEST_F(SampleWithKey, LinearInterpolatesBetweenNeighbours) {
     EXPECT_EQ(sample_with_key(spline, 2.5)->value, 2.0);
     EXPECT_EQ(sample_with_key(spline, -0.5)->value, 1.0);
     EXPECT_EQ(sample_with_key(spline, 3.005)->value, -1.0);
-}
-
-namespace {
-
-// make_spline as first described: the keys sorted stably by t, then each guard added and the
-// whole sorted stably again.
-Spline literal_make_spline(const std::vector<double>& t, const std::vector<double>& values,
-                           Interpolation method) {
-    Spline spline;
-    const auto by_t = [](const SplineKey& a, const SplineKey& b) {
-        return ordavin::spline::key_before(a, b);
-    };
-    for (std::size_t i = 0; i < std::min(t.size(), values.size()); ++i) {
-        spline.keys.push_back(SplineKey{t[i], values[i], method});
-    }
-    std::stable_sort(spline.keys.begin(), spline.keys.end(), by_t);
-    const auto [end, far] = ordavin::spline::end_guard_parameters(t.back());
-    for (const SplineKey& guard : {SplineKey{-1.0, values.front(), method},
-                                   SplineKey{end, values.back(), method},
-                                   SplineKey{far, values.back(), method}}) {
-        spline.keys.push_back(guard);
-        std::stable_sort(spline.keys.begin(), spline.keys.end(), by_t);
-    }
-    return spline;
-}
-
-bool same_keys(const Spline& a, const Spline& b) {
-    if (a.keys.size() != b.keys.size()) return false;
-    for (std::size_t i = 0; i < a.keys.size(); ++i) {
-        if (std::bit_cast<std::uint64_t>(a.keys[i].t) != std::bit_cast<std::uint64_t>(b.keys[i].t) ||
-            std::bit_cast<std::uint64_t>(a.keys[i].value) !=
-                std::bit_cast<std::uint64_t>(b.keys[i].value) ||
-            a.keys[i].method != b.keys[i].method) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
-TEST(MakeSpline, EqualsAddingEachGuardWithAStableSort) {
-    // Ascending runs with repeats (the cumulative lengths), shuffled input, parameters on and
-    // around the guards' own (-1, the end offsets), NaN inside or at the end, and inputs of
-    // unequal length; both the vector form and the form reading a coordinate of points.
-    std::mt19937 generator(5);
-    std::uniform_int_distribution<int> pick(0, 9);
-    std::uniform_int_distribution<int> size(1, 12);
-    for (int trial = 0; trial < 3000; ++trial) {
-        const int kind = trial % 4;
-        std::vector<double> t;
-        std::vector<double> values;
-        const int count = size(generator);
-        double running = pick(generator) < 3 ? -1.0 : 0.0;
-        for (int i = 0; i < count; ++i) {
-            const int roll = pick(generator);
-            if (kind == 0) {
-                running += roll < 4 ? 0.0 : 0.01 * roll;  // ascending, repeats, 0.01 steps
-                t.push_back(running);
-            } else {
-                const double choices[] = {-1.0, -2.0, 0.0, 0.01, 0.02, 1.0, 1.01, 1.02, NAN, 3.0};
-                t.push_back(kind == 3 && roll != 8 ? running + roll : choices[roll]);
-            }
-            values.push_back(static_cast<double>(i) + 0.5);
-        }
-        if (kind == 3) std::sort(t.begin(), t.end());  // sorted, any NaN last
-        if (pick(generator) < 2) t.push_back(static_cast<double>(pick(generator)));
-        if (pick(generator) < 2) values.push_back(-7.0);
-        const Interpolation method = trial % 2 ? Interpolation::Cubic : Interpolation::Linear;
-        const Spline expected = literal_make_spline(t, values, method);
-        ASSERT_TRUE(same_keys(make_spline(t, values, method), expected)) << "trial " << trial;
-        std::vector<ordavin::Point> points;
-        for (double value : values) points.push_back({value, -value});
-        ASSERT_TRUE(same_keys(make_spline(t, points, &ordavin::Point::x, method), expected))
-            << "trial " << trial;
-    }
 }
