@@ -272,7 +272,7 @@ CASES = [
     ("ResamplingType eq", lambda: ResamplingType.Linear == ResamplingType.Cubic, bool),
     ("ResamplingType eq int", lambda: ResamplingType.Linear == 1, bool),
     ("ResamplingType eq index", lambda: ResamplingType.Linear != Seven(), bool),
-    ("ResamplingType eq bad index", lambda: ResamplingType.Linear == BadIndex(), bool),
+    ("ResamplingType eq bad index", lambda: ResamplingType.Linear == BadIndex(), RuntimeError),
     ("ResamplingType eq float", lambda: ResamplingType.Linear == 1.0, bool),
     ("ResamplingType order", lambda: ResamplingType.Cubic < ResamplingType.Linear, TypeError),
     ("ResamplingType hash", lambda: hash(ResamplingType.Linear), TypeError),
