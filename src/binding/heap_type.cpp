@@ -1,4 +1,4 @@
-// Building a class from its spec, with the attributes stored in its dictionary.
+// Building a class from its PyType_Spec, with the attributes stored in its dictionary.
 #include "binding/heap_type.hpp"
 
 namespace ordavin::binding {

@@ -1,4 +1,4 @@
-// Building a class from its spec, with the attributes stored in its dictionary.
+// Building a class from its PyType_Spec, with the attributes stored in its dictionary.
 #pragma once
 
 #include <Python.h>
@@ -21,9 +21,9 @@ struct ClassAttribute {
 /// "ordavin.<Class>.<name>" once it is a class attribute. Null with a Python error set.
 python::PyRef module_function(PyMethodDef& definition) noexcept;
 
-/// Creates the heap type of `spec`, stores the attributes that `make_attributes(type)` returns
-/// (they may be instances of the new type) in its dictionary, and tells the interpreter the
-/// dictionary changed. `make_attributes` returns nothing, with a Python error set, on failure.
+/// Creates the heap type of the PyType_Spec `spec`, stores the attributes that
+/// `make_attributes(type)` returns (they may be instances of the new type) in its dictionary,
+/// and tells the interpreter the dictionary changed. `make_attributes` returns nothing, with a Python error set, on failure.
 /// Returns the new type, or null with a Python error set.
 template <class MakeAttributes>
 python::PyRef make_heap_type(PyType_Spec& spec, MakeAttributes make_attributes) noexcept {
