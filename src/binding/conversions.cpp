@@ -27,9 +27,7 @@ constexpr const char* kUnknownTypeName = "<failed to extract type name>";
 constexpr Py_ssize_t kMaxTrustedReservation = 1 << 16;
 
 void raise_sequence_expected(PyObject* object) {
-    const std::string message =
-        concat({"'", type_name_of(object), "' object cannot be converted to 'Sequence'"});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    raise_cannot_convert(object, "Sequence");
 }
 
 bool raise_not_a_sequence(PyObject* object, const char* name) {
@@ -185,6 +183,13 @@ std::string type_name_of(PyObject* object) {
         return kUnknownTypeName;
     }
     return text;
+}
+
+bool raise_cannot_convert(PyObject* object, const char* target) {
+    const std::string type_name = object != nullptr ? type_name_of(object) : kUnknownTypeName;
+    PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to '%s'", type_name.c_str(),
+                 target);
+    return false;
 }
 
 bool prefix_argument_error(const char* name) noexcept {

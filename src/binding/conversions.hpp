@@ -19,6 +19,12 @@ namespace ordavin::binding {
 /// The qualified name of an object's type, as used in conversion messages.
 std::string type_name_of(PyObject* object);
 
+/// Sets TypeError "'{T}' object cannot be converted to '{target}'", {T} being the qualified
+/// name of the object's type ("<failed to extract type name>" for a null object or one whose
+/// type name cannot be read). Always returns false. The type-mismatch error of every
+/// conversion and receiver check.
+bool raise_cannot_convert(PyObject* object, const char* target);
+
 /// Replaces a pending TypeError by its "argument '{name}': ..." form. Always returns false.
 bool prefix_argument_error(const char* name) noexcept;
 

@@ -20,7 +20,6 @@
 #include "binding/method.hpp"
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
-#include "binding/text.hpp"
 #include "path/circle_segments.hpp"
 
 namespace ordavin::path {
@@ -46,11 +45,7 @@ PathArraysObject* receiver_of(PyObject* self) {
     if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
         return reinterpret_cast<PathArraysObject*>(self);
     }
-    const std::string type_name =
-        self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
-    const std::string message =
-        binding::concat({"'", type_name, "' object cannot be converted to 'PathArrays'"});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    binding::raise_cannot_convert(self, "PathArrays");
     return nullptr;
 }
 

@@ -58,11 +58,7 @@ PathObject* receiver_of(PyObject* self) {
     if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
         return reinterpret_cast<PathObject*>(self);
     }
-    const std::string type_name =
-        self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
-    const std::string message =
-        binding::concat({"'", type_name, "' object cannot be converted to 'Path'"});
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    binding::raise_cannot_convert(self, "Path");
     return nullptr;
 }
 

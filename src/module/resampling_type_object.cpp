@@ -8,7 +8,6 @@
 #include "binding/conversions.hpp"
 #include "binding/heap_type.hpp"
 #include "python/py_ref.hpp"
-#include "binding/text.hpp"
 
 namespace ordavin::path {
 
@@ -45,10 +44,7 @@ bool is_member(PyObject* object) noexcept {
 /// its memory read as a member.
 PyObject* refuse_receiver(PyObject* self) noexcept {
     return binding::guarded([&]() -> PyObject* {
-        const std::string type_name =
-            self != nullptr ? binding::type_name_of(self) : "<failed to extract type name>";
-        PyErr_Format(PyExc_TypeError, "'%s' object cannot be converted to 'ResamplingType'",
-                     type_name.c_str());
+        binding::raise_cannot_convert(self, "ResamplingType");
         return nullptr;
     });
 }
@@ -175,10 +171,7 @@ std::optional<ResamplingType> ResamplingTypeForm::convert(PyObject* object, cons
     PyObject* type = resampling_type_class();
     if (type == nullptr) return std::nullopt;
     if (!PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type))) {
-        const std::string message =
-            binding::concat({"'", binding::type_name_of(object),
-                             "' object cannot be converted to 'ResamplingType'"});
-        PyErr_SetString(PyExc_TypeError, message.c_str());
+        binding::raise_cannot_convert(object, "ResamplingType");
         binding::prefix_argument_error(name);
         return std::nullopt;
     }
