@@ -204,6 +204,29 @@ def entry_points():
     add("sub_path multiple values", lambda p: p.sub_path([0, 0], start=[0, 0]))
     add("sub_path(point of length 1)", lambda p: p.sub_path(start=[0]))
 
+    # The NumPy view, each on a path whose caches are empty.
+    NUMPY = ["numpy"]
+    for name in ["points", "x", "y", "path_length_per_point", "length", "orientation",
+                 "unit_tangent_vector", "curvature"]:
+        add(f".arrays.{name}", lambda p, name=name: getattr(p.arrays, name), needs=NUMPY)
+    add(".arrays.compute_circle_fit_curvature()",
+        lambda p: p.arrays.compute_circle_fit_curvature(), needs=LAPACK + NUMPY)
+    add(".arrays.find_circle_segments(start, end)",
+        lambda p: p.arrays.find_circle_segments(0, 10), needs=LAPACK + NUMPY)
+    add(".arrays.find_circle_segments(str, end)",
+        lambda p: p.arrays.find_circle_segments("a", 3), needs=NUMPY)
+    queries = [[2.5, 1.5], [50.0, 50.0], [0.0, 0.0], [1.0, 0.2]]
+    add(".arrays.index_from_point(points)", lambda p: p.arrays.index_from_point(queries),
+        needs=NUMPY)
+    add(".arrays.index_from_point(point)", lambda p: p.arrays.index_from_point([2.5, 1.5]),
+        needs=NUMPY)
+    add(".arrays.index_from_point(array)", lambda p, q: p.arrays.index_from_point(q),
+        lambda: (Path.from_points(points), array(queries).T.copy().T), needs=NUMPY)
+    add(".arrays.path_length_from_point(points)",
+        lambda p: p.arrays.path_length_from_point(queries, epsilon=0.1), needs=NUMPY)
+    add(".arrays.path_length_from_point(bad point)",
+        lambda p: p.arrays.path_length_from_point([[0, 0, 0]]), needs=NUMPY)
+
     # ResamplingType.
     add("repr(Cubic)", lambda: repr(ResamplingType.Cubic), nothing)
     add("repr(Linear)", lambda: repr(ResamplingType.Linear), nothing)

@@ -49,8 +49,20 @@ METHODS = {
 STATICS = {"from_points": ["points"], "from_coordinates": ["x", "y"], "_from_state": ["x", "y"]}
 PROPERTIES = ["points", "x", "y", "path_length_per_point", "length", "orientation",
               "unit_tangent_vector", "curvature"]
-ALL_NAMES = sorted({n for names in [*METHODS.values(), *STATICS.values()] for n in names}
-                   | {"z", "self", ""})
+# Path.arrays answers the same questions with arrays; the batch locating methods take the
+# points of any shape (..., 2).
+VIEW_METHODS = {
+    name: parameters
+    for name, parameters in {
+        "compute_circle_fit_curvature": ["max_rmse"],
+        "find_circle_segments": ["start", "end", "max_rmse"],
+        "index_from_point": ["points", "epsilon"],
+        "path_length_from_point": ["points", "epsilon"],
+    }.items()
+    if hasattr(RECEIVERS[0].arrays, name)
+}
+ALL_NAMES = sorted({n for names in [*METHODS.values(), *STATICS.values(), *VIEW_METHODS.values()]
+                    for n in names} | {"z", "self", ""})
 
 
 # ---- hostile objects -------------------------------------------------------------------------
@@ -115,16 +127,26 @@ scalars = st.one_of(
 
 def arrays():
     shapes = st.sampled_from([(), (0,), (1,), (2,), (5,), (0, 2), (3, 2), (3, 3), (2, 1),
-                              (2, 2, 1)])
-    dtypes = st.sampled_from(["f8", ">f8", "f4", "i8", "u1", "bool", "O", "c16", "U1"])
+                              (2, 2, 1), (2, 3, 2)])
+    dtypes = st.sampled_from(["f8", ">f8", "f4", ">f4", "f2", "g", "i8", ">i4", "u8", "u1",
+                              "bool", "O", "c16", "U1", "M8[s]"])
+    layouts = st.sampled_from(["C", "F", "reversed", "strided", "column", "broadcast"])
 
     @st.composite
     def make(draw):
-        shape, dtype = draw(shapes), draw(dtypes)
+        shape, dtype, layout = draw(shapes), draw(dtypes), draw(layouts)
         data = np.arange(int(np.prod(shape)), dtype="f8").reshape(shape)
-        result = data.astype(dtype) if dtype not in ("O", "U1") else data.astype(dtype)
-        if len(shape) == 2 and draw(st.booleans()):
+        result = data.astype(dtype)
+        if layout == "F":
+            result = np.asfortranarray(result)
+        elif layout == "reversed" and result.ndim:
+            result = result[::-1]
+        elif layout == "strided" and result.ndim:
             result = np.repeat(result, 2, axis=0)[::2]
+        elif layout == "column" and result.ndim == 2:
+            result = result[:, 0]
+        elif layout == "broadcast" and result.ndim == 1 and result.size:
+            result = np.broadcast_to(result[:1], (4, *result.shape[1:]))
         return result
 
     return make()
@@ -151,7 +173,7 @@ objects = st.recursive(
 )
 
 calls = st.tuples(
-    st.sampled_from(["method", "static", "property", "new", "resampling_type"]),
+    st.sampled_from(["method", "static", "property", "view", "new", "resampling_type"]),
     st.integers(0, 100),
     st.lists(objects, max_size=4),
     st.dictionaries(st.sampled_from(ALL_NAMES), objects, max_size=3),
@@ -177,6 +199,12 @@ def call_target(kind, pick, args, kwargs):
             # A descriptor read with a receiver that is no Path.
             return Path.__dict__[PROPERTIES[pick % len(PROPERTIES)]].__get__(args[0], type(args[0]))
         return getattr(receiver, PROPERTIES[pick % len(PROPERTIES)])
+    if kind == "view":
+        view = RECEIVERS[pick % len(RECEIVERS)].arrays
+        if pick % 4 == 0:
+            return getattr(view, PROPERTIES[pick % len(PROPERTIES)])
+        name = sorted(VIEW_METHODS)[pick % len(VIEW_METHODS)]
+        return getattr(view, name)(*args, **kwargs)
     if kind == "new":
         return Path(*args, **kwargs)
     member = ResamplingType.Linear if pick % 2 else ResamplingType.Cubic

@@ -5,9 +5,10 @@ path, a few thousand times and checks that the interpreter's total reference cou
 grow (less than LIMIT per call). The debug interpreter also aborts when a function returns a
 value with an exception set, or NULL without one, so merely getting through is a check.
 
-Smoothing runs clarabel, whose compiled code is built for the release ABI and does not keep the
-debug interpreter's reference total; for those calls the harness checks instead that the
-objects the call touches keep their reference counts and that traced memory does not grow.
+Smoothing runs clarabel and Path.arrays runs numpy, whose compiled code is built for the
+release ABI and does not keep the debug interpreter's reference total; for those calls the
+harness checks instead that the objects the call touches keep their reference counts and that
+traced memory does not grow.
 """
 
 import array
@@ -280,8 +281,39 @@ CASES = [
     ("ResamplingType pickle", lambda: pickle.loads(pickle.dumps(ResamplingType.Cubic)), ResamplingType),
 ]
 
-# Calls that run clarabel's release-ABI code.
-FOREIGN_CASES = [
+# Calls that run release-ABI code (clarabel's, and numpy's for Path.arrays), whose reference
+# changes the debug interpreter's total does not see.
+VIEW = CURVE.arrays
+PathArrays = type(VIEW)
+NDArray = type(VIEW.x)
+VIEW_CASES = [
+    ("arrays", lambda: P.arrays, PathArrays),
+    ("arrays fresh path", lambda: [getattr(Path.from_points(ARC).arrays, name) for name in (
+        "points", "x", "y", "path_length_per_point", "length", "orientation",
+        "unit_tangent_vector", "curvature")], list),
+    ("arrays empty", lambda: (EMPTY.arrays.points, EMPTY.arrays.curvature), tuple),
+    ("arrays points", lambda: VIEW.points, NDArray),
+    ("arrays write", lambda: VIEW.x.__setitem__(0, 1.0), ValueError),
+    ("arrays wrong receiver", lambda: PathArrays.__dict__["x"].__get__(P, Path), TypeError),
+    ("arrays compute_circle_fit_curvature", lambda: VIEW.compute_circle_fit_curvature(), NDArray),
+    ("arrays compute_circle_fit_curvature bad", lambda: VIEW.compute_circle_fit_curvature("x"), TypeError),
+    ("arrays find_circle_segments", lambda: VIEW.find_circle_segments(0, len(ARC)), tuple),
+    ("arrays find_circle_segments past end", lambda: VIEW.find_circle_segments(0, 99), PANIC),
+    ("arrays find_circle_segments missing", lambda: VIEW.find_circle_segments(0), TypeError),
+]
+if hasattr(VIEW, "path_length_from_point"):
+    QUERIES = [[0.5, 0.1], [1.5, -0.2], [9.0, 9.0], [math.nan, 0.0]]
+    VIEW_CASES += [
+        ("arrays index_from_point", lambda: VIEW.index_from_point(QUERIES), NDArray),
+        ("arrays index_from_point one", lambda: VIEW.index_from_point([0.5, 0.5]), NDArray),
+        ("arrays index_from_point bad", lambda: VIEW.index_from_point([[1, 2, 3]]), ValueError),
+        ("arrays index_from_point str", lambda: VIEW.index_from_point("ab"), TypeError),
+        ("arrays path_length_from_point", lambda: VIEW.path_length_from_point(QUERIES, 0.1), NDArray),
+        ("arrays path_length_from_point bad eps", lambda: VIEW.path_length_from_point(QUERIES, BadFloat()), ValueError),
+        ("arrays path_length_from_point fresh", lambda: Path.from_points(ARC).arrays.path_length_from_point(QUERIES), NDArray),
+    ]
+
+FOREIGN_CASES = VIEW_CASES + [
     ("smoothed_path", lambda: ZIGZAG.smoothed_path(0.5), Path),
     ("smoothed_path two points", lambda: Path.from_points(LINE[:2]).smoothed_path(0.5), Path),
     ("smoothed_path negative", lambda: CURVE.smoothed_path(-0.2), Path),
@@ -325,7 +357,7 @@ def witnesses():
 
     objects = [None, True, False, Path, ResamplingType, ResamplingType.Linear,
                ResamplingType.Cubic, ZIGZAG, CURVE, P, float, list, tuple, int,
-               array.array, types.SimpleNamespace, PanicException]
+               array.array, types.SimpleNamespace, PanicException, VIEW, PathArrays, EMPTY]
     try:
         import clarabel
 
@@ -334,6 +366,9 @@ def witnesses():
         objects.append(clarabel)
     except ImportError:
         pass
+    import numpy
+
+    objects += [numpy, numpy.ndarray, numpy.float64, numpy.dtype("float64")]
     return objects
 
 
@@ -389,7 +424,7 @@ def main():
         if refs >= LIMIT or size >= FOREIGN_BYTES:
             failures.append(f"{label}: {refs:.3f} witness references, {size:.1f} bytes per call")
     print(f"refcount: {len(CASES)} cases x {CALLS} calls, worst {worst:.4f} references per call "
-          f"(limit {LIMIT}); {len(FOREIGN_CASES)} smoothing cases x {FOREIGN_CALLS} calls, worst "
+          f"(limit {LIMIT}); {len(FOREIGN_CASES)} numpy and smoothing cases x {FOREIGN_CALLS} calls, worst "
           f"{foreign_worst[0]:.3f} witness references and {foreign_worst[1]:.2f} traced bytes per "
           f"call; {time.monotonic() - started:.1f} s")
     for failure in failures:
