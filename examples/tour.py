@@ -8,6 +8,8 @@ import random
 import sys
 from pathlib import Path as FilePath
 
+import numpy as np
+
 from ordavin import Path, ResamplingType
 
 MAX_DEVIATION = 0.4
@@ -59,6 +61,20 @@ def main():
     print(f"point {query[0]:.2f}, {query[1]:.2f} lies after point {index}, "
           f"{distance:.2f} m along; sub-path to point 120 has {len(piece.points)} points")
 
+    # The same questions in NumPy: path.arrays shares the path's memory, and its locating
+    # methods take any number of points at once (here 2,000 GPS fixes along the lane).
+    views = smooth.arrays
+    rng = np.random.default_rng(3)
+    along = rng.uniform(0.0, views.length, 2000)
+    fixes = np.column_stack([np.interp(along, views.path_length_per_point, views.x),
+                             np.interp(along, views.path_length_per_point, views.y)])
+    fixes += rng.normal(0.0, 0.15, fixes.shape)
+    matched = views.path_length_from_point(fixes)
+    located = ~np.isnan(matched)
+    error = np.abs(matched[located] - along[located])
+    print(f"map-matched {located.sum()} of {len(fixes)} noisy fixes in one call: "
+          f"median error along the lane {np.median(error):.3f} m")
+
     output = FilePath(sys.argv[1] if len(sys.argv) > 1 else "tour.png")
     draw(path, smooth, segments, resampled, query, piece, output)
     print(f"picture written to {output}")
@@ -77,11 +93,12 @@ def draw(path, smooth, segments, resampled, query, piece, output):
     fig, (top, bottom) = plt.subplots(2, 1, figsize=(12, 8), constrained_layout=True)
 
     # The corridor: every interior point may move along its normal by at most MAX_DEVIATION.
-    normals = [(-math.sin(t), math.cos(t)) for t in path.orientation]
+    views = path.arrays
+    normals = np.column_stack([-np.sin(views.orientation), np.cos(views.orientation)])
     for sign in (1, -1):
-        top.plot([x + sign * MAX_DEVIATION * nx for x, (nx, _) in zip(path.x, normals)],
-                 [y + sign * MAX_DEVIATION * ny for y, (_, ny) in zip(path.y, normals)],
-                 color="0.8", lw=1, label="±max_deviation" if sign > 0 else None)
+        edge = views.points + sign * MAX_DEVIATION * normals
+        top.plot(edge[:, 0], edge[:, 1], color="0.8", lw=1,
+                 label="±max_deviation" if sign > 0 else None)
     top.plot(path.x, path.y, ".", color="0.45", ms=4, label="input (noisy)")
     top.plot(smooth.x, smooth.y, "-", color="tab:blue", lw=1.8, label="smoothed_path")
     top.plot(resampled.x, resampled.y, "o", mfc="none", color="tab:orange", ms=5,
