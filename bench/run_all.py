@@ -131,7 +131,7 @@ def np_orientation(a):
 
 def np_tangent(a):
     d = np.gradient(a, axis=0)
-    return d / np.hypot(d[:, 0], d[:, 1])[:, None]
+    return d / np.sqrt(d[:, 0] ** 2 + d[:, 1] ** 2)[:, None]
 
 
 def np_curvature(a):
@@ -336,7 +336,7 @@ BATCH = "m = n queries, (m, 2) array"
 PER_POINT_PEER_NAMES = {
     "path_length_per_point": "np.diff + sqrt + cumsum",
     "orientation": "np.arctan2 of np.gradient",
-    "unit_tangent_vector": "np.gradient / hypot",
+    "unit_tangent_vector": "np.gradient / sqrt",
     "curvature": "np.gradient twice + np.power 1.5",
 }
 
