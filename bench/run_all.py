@@ -10,9 +10,13 @@ bench/floors.c (walking the input list, building the output list, one linear pas
     python bench/run_all.py --quick          # small sizes only
     python bench/run_all.py --write-readme   # also put the table under "## Performance"
     python bench/run_all.py --guard          # small sizes; fail when a ratio drops below its floor
+    python bench/run_all.py --arrays         # only the rows with arrays in and out (with --quick:
+                                             # their small sizes), and the NumPy targets
 
 Peers: numpy pipelines, scipy CubicHermiteSpline, shapely 2, circle-fit's taubinSVD, cvxpy with
 CLARABEL and clarabel fed scipy matrices directly. A missing optional peer skips its rows.
+The array rows (a float64 (n, 2) array in, arrays out on both sides) follow the list rows, with
+a table of the peer / ordavin each should reach.
 """
 
 import argparse
@@ -55,7 +59,25 @@ FLOOR = floors.load()
 # ---- timing ---------------------------------------------------------------------------------
 
 
+class Fresh:
+    """A call on an argument made anew for every repeat, outside the timed region: a path
+    whose caches are still empty each time it is read. Called directly (the warm-up), it makes
+    its argument and calls."""
+
+    def __init__(self, make, call):
+        self.make, self.call = make, call
+
+    def __call__(self):
+        return self.call(self.make())
+
+
 def _sample(call, repeats):
+    if isinstance(call, Fresh):
+        arguments = [call.make() for _ in range(repeats)]
+        begin = time.perf_counter()
+        for argument in arguments:
+            call.call(argument)
+        return (time.perf_counter() - begin) / repeats
     begin = time.perf_counter()
     for _ in range(repeats):
         call()
@@ -97,7 +119,9 @@ def np_lengths(a):
     lengths = np.empty(len(a))
     lengths[0] = 0.0
     d = np.diff(a, axis=0)
-    np.cumsum(np.hypot(d[:, 0], d[:, 1]), out=lengths[1:])
+    # sqrt of the squares rather than np.hypot: the same values here, and 1.7 times as fast at
+    # n = 10^6, so that no peer is slower than it need be.
+    np.cumsum(np.sqrt(d[:, 0] ** 2 + d[:, 1] ** 2), out=lengths[1:])
     return lengths
 
 
@@ -107,7 +131,7 @@ def np_orientation(a):
 
 def np_tangent(a):
     d = np.gradient(a, axis=0)
-    return d / np.hypot(d[:, 0], d[:, 1])[:, None]
+    return d / np.sqrt(d[:, 0] ** 2 + d[:, 1] ** 2)[:, None]
 
 
 def np_curvature(a):
@@ -302,6 +326,110 @@ def smoothing_rows(sizes, cvxpy_sizes):
     return rows
 
 
+# ---- arrays in, arrays out ------------------------------------------------------------------
+# The peers take the float64 (n, 2) array and return arrays; ordavin reads path.arrays.
+
+FRESH = "fresh Path, built untimed"
+RESAMPLED = "ndarray in (Path built in the timing), arrays.points out"
+BATCH = "m = n queries, (m, 2) array"
+
+PER_POINT_PEER_NAMES = {
+    "path_length_per_point": "np.diff + sqrt + cumsum",
+    "orientation": "np.arctan2 of np.gradient",
+    "unit_tangent_vector": "np.gradient / sqrt",
+    "curvature": "np.gradient twice + np.power 1.5",
+}
+
+
+def array_cases(n, array):
+    path = Path.from_points(array)
+    for name, column in (("points", array), ("x", array[:, 0]), ("y", array[:, 1])):
+        yield (f"arrays.{name}", "ndarray", n, lambda name=name: getattr(path.arrays, name),
+               lambda column=column: np.array(column), "np.array copy", [], n)
+    xs, ys = array[:, 0], array[:, 1]
+    yield ("from_coordinates", "a[:, 0], a[:, 1]", n, lambda: Path.from_coordinates(xs, ys),
+           lambda: (np.ascontiguousarray(xs), np.ascontiguousarray(ys)),
+           "np.ascontiguousarray x2", [], n)
+    for typed in (array.astype(np.float32), np.rint(array * 1000.0).astype(np.int64)):
+        yield ("from_points", f"{typed.dtype} ndarray", n,
+               lambda typed=typed: Path.from_points(typed),
+               lambda typed=typed: np.asarray(typed, dtype=float), "np.asarray(a, float)", [], n)
+    # A new Path per call, made before the timer starts, so that every read fills its cache.
+    for name, (pipeline, _) in PER_POINT.items():
+        read = Fresh(lambda: Path.from_points(array),
+                     lambda path, name=name: getattr(path.arrays, name))
+        yield (f"arrays.{name}", FRESH, n, read, lambda pipeline=pipeline: pipeline(array),
+               PER_POINT_PEER_NAMES[name], [], n)
+    for kind, peer, peer_name in (
+        ("Linear", np_resample_linear, "np.interp"),
+        ("Cubic", scipy_resample_cubic, "CubicHermiteSpline"),
+    ):
+        label, kind = f"resampled_path {kind}", getattr(ResamplingType, kind)
+        yield (label, RESAMPLED, n,
+               lambda kind=kind: Path.from_points(array).resampled_path(n, kind).arrays.points,
+               lambda peer=peer: peer(array, n), peer_name, [], n)
+
+
+def batch_locator(path, name):
+    """path.arrays.<name>, the batch over an (m, 2) array of queries, or None where the module
+    does not offer it."""
+    return getattr(path.arrays, name, None)
+
+
+def batch_location_cases(sizes, peer_sizes):
+    """m = n queries, each within 1e-4 of a point of the path, answered in one call."""
+    for n in sizes:
+        array = noisy_spiral(n)
+        path = Path.from_points(array)
+        path.length
+        rng = np.random.default_rng(3)
+        queries = array[rng.integers(0, n, n)] + np.array([1e-4, -1e-4])
+        for name in ("path_length_from_point", "index_from_point"):
+            locate = batch_locator(path, name)
+            if locate is None:
+                print(f"note: path.arrays.{name} is missing; its batch rows (n = {n:,}) are "
+                      "skipped", file=sys.stderr)
+                continue
+            peer = None
+            if name == "path_length_from_point" and n in peer_sizes:
+                if shapely is None:
+                    print("note: shapely cannot be imported; the shapely.line_locate_point peer "
+                          "is skipped", file=sys.stderr)
+                else:
+                    line = shapely.LineString(array)
+                    shapely.prepare(line)
+
+                    def peer(line=line, queries=queries):
+                        return shapely.line_locate_point(line, shapely.points(queries))
+            yield (f"arrays.{name}", BATCH, n,
+                   lambda locate=locate, queries=queries: locate(queries), peer,
+                   "shapely.line_locate_point" if peer else "(none: growth only)", [], n)
+
+
+# (case, input): least peer / ordavin, at the largest n measured with its peer.
+ARRAY_TARGETS = [
+    (("arrays.points", "ndarray"), 1.0, "1"),
+    (("arrays.x", "ndarray"), 1.0, "1"),
+    (("arrays.y", "ndarray"), 1.0, "1"),
+    (("from_coordinates", "a[:, 0], a[:, 1]"), 1 / 3, "1/3"),
+    (("from_points", "float32 ndarray"), 0.5, "1/2"),
+    (("from_points", "int64 ndarray"), 0.5, "1/2"),
+    (("arrays.path_length_per_point", FRESH), 3.0, "3"),
+    (("arrays.unit_tangent_vector", FRESH), 2.0, "2"),
+    (("arrays.curvature", FRESH), 1.0, "1"),
+    (("arrays.orientation", FRESH), 0.3, "0.3"),
+    (("resampled_path Linear", RESAMPLED), 3.0, "3"),
+    (("resampled_path Cubic", RESAMPLED), 8.0, "8"),
+    (("arrays.path_length_from_point", BATCH), 200.0, "200"),
+]
+
+# (case, input): greatest growth of the ordavin time from the smaller to the larger batch size.
+ARRAY_GROWTH_TARGETS = [
+    (("arrays.path_length_from_point", BATCH), 15.0),
+    (("arrays.index_from_point", BATCH), 15.0),
+]
+
+
 def import_time():
     code = ("import sys, time; t = time.perf_counter(); import ordavin; "
             "t = time.perf_counter() - t; "
@@ -328,17 +456,21 @@ def cached_property_times():
 # ---- running and printing -------------------------------------------------------------------
 
 
+def measure(case_rows, floors_, rows):
+    for case, what, n, ours, peer, peer_name, floor_parts, points in case_rows:
+        gc.collect()
+        ours_t, peer_t = side_by_side(ours, peer, runs_for(n))
+        floor_t = floors_.time(floor_parts) if floor_parts else math.nan
+        rows.append(dict(case=case, input=what, n=n, ours=ours_t, peer=peer_t,
+                         peer_name=peer_name, floor=floor_t, points=points))
+
+
 def collect(sizes, smoothing_sizes, cvxpy_sizes, fit_sizes, circle_sizes, circle_peer_sizes):
     floors_ = Floors()
     rows = []
 
     def run(case_rows):
-        for case, what, n, ours, peer, peer_name, floor_parts, points in case_rows:
-            gc.collect()
-            ours_t, peer_t = side_by_side(ours, peer, runs_for(n))
-            floor_t = floors_.time(floor_parts) if floor_parts else math.nan
-            rows.append(dict(case=case, input=what, n=n, ours=ours_t, peer=peer_t,
-                             peer_name=peer_name, floor=floor_t, points=points))
+        measure(case_rows, floors_, rows)
 
     for n in sizes:
         array = noisy_spiral(n)
@@ -353,6 +485,14 @@ def collect(sizes, smoothing_sizes, cvxpy_sizes, fit_sizes, circle_sizes, circle
     return rows, smoothing
 
 
+def collect_arrays(sizes, batch_sizes, batch_peer_sizes):
+    rows = []
+    for n in sizes:
+        measure(array_cases(n, noisy_spiral(n)), None, rows)
+    measure(batch_location_cases(batch_sizes, batch_peer_sizes), None, rows)
+    return rows
+
+
 def format_seconds(seconds):
     if math.isnan(seconds):
         return "-"
@@ -363,18 +503,70 @@ def format_seconds(seconds):
     return f"{seconds:.2f} s"
 
 
-def table(rows, smoothing, imported, cached):
-    lines = ["| case | input | n | ordavin | peer | peer / ordavin | ns per point | × floor |",
-             "|---|---|---:|---:|---|---:|---:|---:|"]
+def format_ratio(ratio):
+    if math.isnan(ratio):
+        return "-"
+    return f"{ratio:.2f}×" if ratio < 10 else f"{ratio:.1f}×"
+
+
+def row_lines(rows, with_floor=True):
+    lines = ["| case | input | n | ordavin | peer | peer / ordavin | ns per point |"
+             + (" × floor |" if with_floor else ""),
+             "|---|---|---:|---:|---|---:|---:|" + ("---:|" if with_floor else "")]
     for r in rows:
         ratio = r["peer"] / r["ours"]
         per_point = r["ours"] / r["points"] * 1e9
-        floor = r["ours"] / r["floor"] if not math.isnan(r["floor"]) else math.nan
-        lines.append(
-            f"| {r['case']} | {r['input']} | {r['n']:,} | {format_seconds(r['ours'])} | "
-            f"{format_seconds(r['peer'])} {r['peer_name']} | "
-            f"{'-' if math.isnan(ratio) else f'{ratio:.1f}×'} | {per_point:.2f} | "
-            f"{'-' if math.isnan(floor) else f'{floor:.2f}'} |")
+        line = (f"| {r['case']} | {r['input']} | {r['n']:,} | {format_seconds(r['ours'])} | "
+                f"{format_seconds(r['peer'])} {r['peer_name']} | "
+                f"{'-' if math.isnan(ratio) else f'{ratio:.1f}×'} | {per_point:.2f} |")
+        if with_floor:
+            floor = r["ours"] / r["floor"] if not math.isnan(r["floor"]) else math.nan
+            line += f" {'-' if math.isnan(floor) else f'{floor:.2f}'} |"
+        lines.append(line)
+    return lines
+
+
+def target_lines(rows):
+    """Each target against its row at the largest n measured with a peer (for the growth
+    targets: the two largest sizes measured), or "not measured" where the row was skipped."""
+    lines = ["| case | input | n | ordavin | peer | peer / ordavin | target | met |",
+             "|---|---|---:|---:|---|---:|---:|---|"]
+    for key, least, label in ARRAY_TARGETS:
+        measured = [r for r in rows if (r["case"], r["input"]) == key and not math.isnan(r["peer"])]
+        if not measured:
+            lines.append(f"| {key[0]} | {key[1]} | - | - | - | - | ≥ {label} | not measured |")
+            continue
+        r = max(measured, key=lambda r: r["n"])
+        ratio = r["peer"] / r["ours"]
+        lines.append(f"| {key[0]} | {key[1]} | {r['n']:,} | {format_seconds(r['ours'])} | "
+                     f"{format_seconds(r['peer'])} {r['peer_name']} | {format_ratio(ratio)} | "
+                     f"≥ {label} | {'met' if ratio >= least else 'not met'} |")
+    for key, most in ARRAY_GROWTH_TARGETS:
+        measured = sorted((r for r in rows if (r["case"], r["input"]) == key),
+                          key=lambda r: r["n"])
+        if len(measured) < 2:
+            lines.append(f"| {key[0]} growth | {key[1]} | - | - | - | - | "
+                         f"≤ {most:g}× | not measured |")
+            continue
+        small, large = measured[-2:]
+        growth = large["ours"] / small["ours"]
+        lines.append(f"| {key[0]} growth | {key[1]} | {small['n']:,} → {large['n']:,} | "
+                     f"{format_seconds(large['ours'])} | {format_seconds(small['ours'])} itself "
+                     f"at n = {small['n']:,} | {growth:.1f}× growth | ≤ {most:g}× | "
+                     f"{'met' if growth <= most else 'not met'} |")
+    return lines
+
+
+def arrays_section(rows, setting=None):
+    """The array rows and their targets; `setting` names the run when no table precedes them."""
+    run = [f"Run of {setting}:", ""] if setting else []
+    return "\n".join([ARRAYS_HEADING, "", ARRAYS_INTRO, "", *run,
+                      *row_lines(rows, with_floor=False), "", "NumPy targets:", "",
+                      *target_lines(rows)])
+
+
+def table(rows, smoothing, imported, cached):
+    lines = row_lines(rows)
     lines += ["", "| smoothed_path n | ordavin | clarabel alone (scipy matrices) | outside clarabel "
               "| cvxpy + CLARABEL | cvxpy / ordavin |", "|---:|---:|---:|---:|---:|---:|"]
     for n, ours, inside, cvx in smoothing:
@@ -427,30 +619,55 @@ does), and one linear pass over the points per scan. *clarabel alone* is clarabe
 solve of the same QP from scipy matrices; *outside clarabel* is everything else ordavin does."""
 
 
+ARRAYS_HEADING = "### Arrays in, arrays out"
+
+ARRAYS_INTRO = """\
+The same spiral as a float64 array of shape (n, 2), with arrays out on both sides: the peer
+never calls `tolist`, ordavin reads `path.arrays`. *fresh Path, built untimed* rows build a new
+Path before each call, outside the timing, so that every read computes its quantity instead of
+reading a cache. The batch rows locate m = n points near the path in one call, given as an (m, 2)
+array. *NumPy targets* lists the least peer / ordavin each case should reach (for the batch rows:
+the most the time may grow from one size to the next, ten times larger in n and m)."""
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="small sizes only")
     parser.add_argument("--write-readme", action="store_true")
     parser.add_argument("--guard", action="store_true",
                         help="small sizes; exit 1 when a ratio falls below its floor")
+    parser.add_argument("--arrays", action="store_true",
+                        help="only the rows with NumPy arrays in and out, and their targets")
     args = parser.parse_args()
     if args.guard:
         import guard
 
         return guard.run(collect)
+    if args.arrays and args.write_readme:
+        parser.error("--arrays measures only part of the table; write the README from a full run")
     if args.quick:
         config = dict(sizes=(100, 10_000), smoothing_sizes=(100, 1_000), cvxpy_sizes=(100, 1_000),
                       fit_sizes=(10, 100), circle_sizes=(1_000, 10_000),
                       circle_peer_sizes=(1_000,))
+        arrays_config = dict(sizes=(100, 10_000), batch_sizes=(1_000, 10_000),
+                             batch_peer_sizes=(1_000,))
     else:
         config = dict(sizes=(100, 10_000, 1_000_000),
                       smoothing_sizes=(100, 1_000, 10_000, 100_000),
                       cvxpy_sizes=(100, 1_000, 10_000), fit_sizes=(10, 100, 1_000),
                       circle_sizes=(1_000, 10_000, 100_000), circle_peer_sizes=(1_000, 10_000))
+        # shapely projects each query onto every segment: at n = m = 10^5 it would take minutes.
+        arrays_config = dict(sizes=(100, 10_000, 1_000_000), batch_sizes=(10_000, 100_000),
+                             batch_peer_sizes=(10_000,))
     setting = machine()
+    if args.arrays:
+        print(arrays_section(collect_arrays(**arrays_config), setting))
+        return 0
     rows, smoothing = collect(**config)
+    array_rows = collect_arrays(**arrays_config)
     text = (f"{README_INTRO}\n\nRun of {setting}:\n\n"
-            f"{table(rows, smoothing, import_time(), cached_property_times())}")
+            f"{table(rows, smoothing, import_time(), cached_property_times())}\n\n"
+            f"{arrays_section(array_rows)}")
     print(text)
     if args.write_readme:
         write_readme(text)
