@@ -207,6 +207,33 @@ def test_arrays_outlive_their_path_and_view_and_release_it():
     assert sys.getrefcount(path) == references
 
 
+@pytest.mark.parametrize("name", PER_POINT)
+def test_threads_reading_a_fresh_path_share_one_array_memory(name):
+    import threading
+
+    path = Path(np.random.default_rng(4).normal(size=(200_000, 2)))
+    start = threading.Barrier(8)
+    seen = []
+
+    def read():
+        start.wait()
+        array = getattr(path.arrays, name)
+        seen.append((array.__array_interface__["data"][0], array))
+
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1e-6)
+    try:
+        threads = [threading.Thread(target=read) for _ in range(8)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+    finally:
+        sys.setswitchinterval(interval)
+    assert len({address for address, _ in seen}) == 1 and len(seen) == 8
+    assert seen[0][1].tobytes() == packed(getattr(path, name))
+
+
 def run_isolated(code):
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                           env=dict(os.environ), check=False)
