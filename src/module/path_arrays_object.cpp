@@ -227,7 +227,8 @@ constexpr const char kPathLengthFromPointDoc[] =
 constexpr const char kClassDoc[] =
     "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
     "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
-    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it.";
+    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
+    "circle and locating methods return new arrays.";
 
 PyGetSetDef getset[] = {
     {"points", get_view<&Path::points>, nullptr, nullptr, nullptr},
