@@ -277,9 +277,9 @@ private:
                                                    " holds ", std::to_string(expected),
                                                    expected == 1 ? " entry" : " entries"}));
             }
-            return inconsistent(depth, concat({" holds ", std::to_string(length), " entries, while ",
-                                               reference(depth), " holds ",
-                                               std::to_string(expected)}));
+            return inconsistent(depth,
+                                concat({" holds ", std::to_string(length), " entries, while ",
+                                        reference(depth), " holds ", std::to_string(expected)}));
         }
         for (Py_ssize_t i = 0; i < length; ++i) {
             PyRef item = PyRef::steal(PySequence_GetItem(object, i));
@@ -307,9 +307,9 @@ private:
                 const Py_ssize_t first_length = nested_length(first.get());
                 if (first_length == kLengthFailed) return false;
                 if (first_length != kNotNested) {
-                    return inconsistent(shape_.size(), concat({" holds sequences, while ",
-                                                               reference(shape_.size()),
-                                                               " is a point"}));
+                    return inconsistent(
+                        shape_.size(), concat({" holds sequences, while ", reference(shape_.size()),
+                                               " is a point"}));
                 }
             }
             if (!read_point(item, point)) return false;

@@ -152,18 +152,30 @@ void with_reader(StoredElement element, bool swapped, Run run) {
         }
     };
     switch (element) {
-        case StoredElement::Bool: return run.template operator()<&read<BoolByte, false>>();
-        case StoredElement::Int8: return run.template operator()<&read<std::int8_t, false>>();
-        case StoredElement::UInt8: return run.template operator()<&read<std::uint8_t, false>>();
-        case StoredElement::Int16: return pick.template operator()<std::int16_t>();
-        case StoredElement::Int32: return pick.template operator()<std::int32_t>();
-        case StoredElement::Int64: return pick.template operator()<std::int64_t>();
-        case StoredElement::UInt16: return pick.template operator()<std::uint16_t>();
-        case StoredElement::UInt32: return pick.template operator()<std::uint32_t>();
-        case StoredElement::UInt64: return pick.template operator()<std::uint64_t>();
-        case StoredElement::Float16: return pick.template operator()<Float16Bits>();
-        case StoredElement::Float32: return pick.template operator()<float>();
-        case StoredElement::Float64: return pick.template operator()<double>();
+        case StoredElement::Bool:
+            return run.template operator()<&read<BoolByte, false>>();
+        case StoredElement::Int8:
+            return run.template operator()<&read<std::int8_t, false>>();
+        case StoredElement::UInt8:
+            return run.template operator()<&read<std::uint8_t, false>>();
+        case StoredElement::Int16:
+            return pick.template operator()<std::int16_t>();
+        case StoredElement::Int32:
+            return pick.template operator()<std::int32_t>();
+        case StoredElement::Int64:
+            return pick.template operator()<std::int64_t>();
+        case StoredElement::UInt16:
+            return pick.template operator()<std::uint16_t>();
+        case StoredElement::UInt32:
+            return pick.template operator()<std::uint32_t>();
+        case StoredElement::UInt64:
+            return pick.template operator()<std::uint64_t>();
+        case StoredElement::Float16:
+            return pick.template operator()<Float16Bits>();
+        case StoredElement::Float32:
+            return pick.template operator()<float>();
+        case StoredElement::Float64:
+            return pick.template operator()<double>();
         case StoredElement::LongDouble:
             return run.template operator()<&read<long double, false>>();
     }
@@ -179,7 +191,8 @@ struct Decoded {
 std::optional<Decoded> decode_format(std::string_view format, Py_ssize_t itemsize) {
     bool swapped = false;
     bool native_only = true;
-    if (!format.empty() && std::string_view("@=<>!").find(format.front()) != std::string_view::npos) {
+    if (!format.empty() &&
+        std::string_view("@=<>!").find(format.front()) != std::string_view::npos) {
         const char order = format.front();
         format.remove_prefix(1);
         if (order == '<') swapped = std::endian::native != std::endian::little;
@@ -192,11 +205,16 @@ std::optional<Decoded> decode_format(std::string_view format, Py_ssize_t itemsiz
     const char letter = format.front();
     auto by_width = [&](std::array<StoredElement, 4> widths) -> std::optional<Decoded> {
         switch (itemsize) {
-            case 1: return Decoded{widths[0], false};
-            case 2: return Decoded{widths[1], swapped};
-            case 4: return Decoded{widths[2], swapped};
-            case 8: return Decoded{widths[3], swapped};
-            default: return std::nullopt;
+            case 1:
+                return Decoded{widths[0], false};
+            case 2:
+                return Decoded{widths[1], swapped};
+            case 4:
+                return Decoded{widths[2], swapped};
+            case 8:
+                return Decoded{widths[3], swapped};
+            default:
+                return std::nullopt;
         }
     };
     if (kSigned.find(letter) != std::string_view::npos) {

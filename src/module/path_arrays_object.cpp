@@ -166,30 +166,28 @@ const Method<PointArrayForm, FloatForm> kIndexFromPoint("PathArrays.index_from_p
 
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, const PointArray& queries,
-                          double epsilon) {
-                           return binding::reshaped(
-                               binding::owning_array(
-                                   path::index_from_points(record, queries.points, epsilon)),
-                               queries.shape);
-                       });
+    return call_method(
+        self, kIndexFromPoint, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
+            return binding::reshaped(
+                binding::owning_array(path::index_from_points(record, queries.points, epsilon)),
+                queries.shape);
+        });
 }
 
-const Method<PointArrayForm, FloatForm> kPathLengthFromPoint(
-    "PathArrays.path_length_from_point()", required<PointArrayForm>("points"),
-    optional<FloatForm>("epsilon", 0.01));
+const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_length_from_point()",
+                                                             required<PointArrayForm>("points"),
+                                                             optional<FloatForm>("epsilon", 0.01));
 
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
-    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, const PointArray& queries,
-                          double epsilon) {
-                           return binding::reshaped(
-                               binding::owning_array(
-                                   path::path_length_from_points(record, queries.points, epsilon)),
-                               queries.shape);
-                       });
+    return call_method(
+        self, kPathLengthFromPoint, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
+            return binding::reshaped(binding::owning_array(path::path_length_from_points(
+                                         record, queries.points, epsilon)),
+                                     queries.shape);
+        });
 }
 
 // ---- the class -------------------------------------------------------------------------
