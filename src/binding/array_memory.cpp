@@ -32,6 +32,16 @@ struct ExporterObject {
 constexpr const char* kFloat64Format = "d";
 constexpr const char* kUInt64Format =
     std::is_same_v<std::uint64_t, unsigned long> ? "L" : "Q";
+constexpr const char* kInt64Format = std::is_same_v<std::int64_t, long> ? "l" : "q";
+
+constexpr const char* format_of(Element element) noexcept {
+    switch (element) {
+        case Element::Float64: return kFloat64Format;
+        case Element::UInt64: return kUInt64Format;
+        case Element::Int64: return kInt64Format;
+    }
+    return kFloat64Format;
+}
 
 // An empty array still needs an address: NumPy takes a null data pointer as "allocate for
 // me", and the result would then own (and let its user write to) fresh memory.
@@ -111,14 +121,15 @@ PyRef export_memory(MemoryOwner owner, const void* data, Element element, ArrayS
     const auto rows = static_cast<Py_ssize_t>(shape.rows);
     const auto columns = static_cast<Py_ssize_t>(shape.columns);
     constexpr Py_ssize_t itemsize = 8;
-    static_assert(sizeof(double) == itemsize && sizeof(std::uint64_t) == itemsize);
+    static_assert(sizeof(double) == itemsize && sizeof(std::uint64_t) == itemsize &&
+                  sizeof(std::int64_t) == itemsize);
     PyRef object = PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return object;
     auto* exporter = reinterpret_cast<ExporterObject*>(object.get());
     new (&exporter->owner) MemoryOwner(std::move(owner));
     exporter->data = data != nullptr ? const_cast<void*>(data) : &empty_storage;
     exporter->itemsize = itemsize;
-    exporter->format = element == Element::Float64 ? kFloat64Format : kUInt64Format;
+    exporter->format = format_of(element);
     exporter->writable = writable;
     exporter->shape[0] = rows;
     exporter->strides[0] = (shape.columns == 0 ? 1 : columns) * itemsize;

@@ -14,10 +14,11 @@ namespace ordavin::binding {
 
 /// What keeps exported memory valid: a Python object the memory lives in (a Path, whose
 /// vectors never move or change once filled), or a result vector the exporter owns.
-using MemoryOwner = std::variant<python::PyRef, std::vector<double>, std::vector<std::uint64_t>>;
+using MemoryOwner = std::variant<python::PyRef, std::vector<double>, std::vector<std::uint64_t>,
+                                 std::vector<std::int64_t>>;
 
 /// The element type of exported memory.
-enum class Element { Float64, UInt64 };
+enum class Element { Float64, UInt64, Int64 };
 
 /// The shape of exported memory: `rows` elements, or `rows` × `columns` when `columns` is
 /// not zero; always C-contiguous.

@@ -4,12 +4,19 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <span>
+#include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "python/py_ref.hpp"
 #include "python/python_error.hpp"
+#include "binding/numeric_buffer.hpp"
 #include "binding/text.hpp"
 #include "util/fresh_memory.hpp"
+#include "util/memory_policy.hpp"
 
 namespace ordavin::binding {
 
@@ -85,13 +92,12 @@ bool read_point(PyObject* object, Point& point) {
     return second && read_number(second.get(), point.y);
 }
 
-/// Whether the object's type is exactly one whose buffer is its content: a NumPy array, an
-/// array.array or a memoryview. A subclass may give its items another meaning (a masked
-/// array's masked values, np.matrix's rows, an overridden __iter__), so it is iterated.
+/// Whether the object's type is exactly one whose buffer is its content: an array.array or a
+/// memoryview (NumPy arrays have their own reader). A subclass may give its items another
+/// meaning (an overridden __iter__), so it is iterated.
 bool exposes_its_items_as_buffer(PyObject* object) noexcept {
     if (PyMemoryView_Check(object)) return Py_IS_TYPE(object, &PyMemoryView_Type);
-    const std::string_view type_name = Py_TYPE(object)->tp_name;
-    return type_name == "numpy.ndarray" || type_name == "array.array";
+    return std::string_view(Py_TYPE(object)->tp_name) == "array.array";
 }
 
 /// A C-contiguous buffer of native doubles with the given trailing dimension (0: one-dim),
@@ -124,6 +130,24 @@ bool read_double_buffer(PyObject* object, Py_ssize_t columns, std::vector<Elemen
     return true;
 }
 
+/// An exact NumPy array of real numbers of shape (n,) for numbers or (n, 2) for points, read
+/// directly whatever its dtype, byte order and strides. Returns false, with no error set, for
+/// anything else, which is then read as any other sequence.
+template <class Element>
+bool read_numeric_array(PyObject* object, std::vector<Element>& out) {
+    const std::optional<NumericBuffer> buffer = NumericBuffer::of(object);
+    if (!buffer) return false;
+    const std::span<const Py_ssize_t> shape = buffer->shape();
+    if constexpr (std::is_same_v<Element, Point>) {
+        if (shape.size() != 2 || shape[1] != 2) return false;
+        out = buffer->points();
+    } else {
+        if (shape.size() != 1) return false;
+        out = buffer->values();
+    }
+    return true;
+}
+
 /// The shared walk of the two list forms: reserve, then convert item by item through
 /// `read_item`, which reports failures without the argument prefix.
 template <class Element, class ReadItem>
@@ -153,6 +177,7 @@ std::optional<std::vector<Element>> convert_list(PyObject* object, const char* n
         }
         return values;
     }
+    if (read_numeric_array(object, values)) return values;
     if (read_double_buffer(object, buffer_columns, values)) return values;
 
     const Py_ssize_t length = PyObject_Size(object);
@@ -171,6 +196,150 @@ std::optional<std::vector<Element>> convert_list(PyObject* object, const char* n
     if (PyErr_Occurred()) return fail();
     return values;
 }
+
+/// What nested_length finds: a sequence's length, or one of these.
+constexpr Py_ssize_t kNotNested = -1;
+constexpr Py_ssize_t kLengthFailed = -2;
+
+/// The length of an item that may hold further items: a sequence other than a str. kNotNested
+/// for anything else, a 0-d NumPy array (whose length query fails with TypeError) included;
+/// kLengthFailed, with the error set, when the length query fails otherwise.
+Py_ssize_t nested_length(PyObject* item) {
+    if (PyUnicode_Check(item) || !PySequence_Check(item)) return kNotNested;
+    const Py_ssize_t length = PySequence_Size(item);
+    if (length >= 0) return length;
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return kLengthFailed;
+    PyErr_Clear();
+    return kNotNested;
+}
+
+/// Nested sequences of points of one shape at every level, read without the argument prefix.
+/// The shape comes from the first item of each level (a level whose first item does not nest
+/// is a point); every other item must then have the same shape.
+class NestedPoints {
+public:
+    explicit NestedPoints(const char* name) : name_(name) {}
+
+    bool read(PyObject* object, PointArray& out) {
+        const Py_ssize_t length = nested_length(object);
+        if (length == kLengthFailed) return false;
+        if (length == kNotNested) return read_point_at(object, out);
+        if (!find_shape(object, length)) return false;
+        out.shape = shape_;
+        util::reserve_fresh(out.points, checked_count());
+        return walk(object, 0, out);
+    }
+
+private:
+    bool find_shape(PyObject* object, Py_ssize_t length) {
+        PyRef level = PyRef::borrow(object);
+        for (;;) {
+            if (shape_.size() == PyBUF_MAX_NDIM) {
+                PyErr_Format(PyExc_ValueError, "'%s' is nested more than %d levels deep", name_,
+                             PyBUF_MAX_NDIM);
+                return false;
+            }
+            if (length == 0) {
+                shape_.push_back(0);
+                return true;
+            }
+            PyRef first = PyRef::steal(PySequence_GetItem(level.get(), 0));
+            if (!first) return false;
+            const Py_ssize_t first_length = nested_length(first.get());
+            if (first_length == kLengthFailed) return false;
+            if (first_length == kNotNested) return true;
+            shape_.push_back(static_cast<std::size_t>(length));
+            level = std::move(first);
+            length = first_length;
+        }
+    }
+
+    /// The number of points the shape holds; throws std::bad_alloc when they cannot fit.
+    std::size_t checked_count() const {
+        std::uint64_t count = 1;
+        for (const std::size_t extent : shape_) {
+            if (extent == 0) return 0;
+            if (count > std::numeric_limits<std::uint64_t>::max() / extent) throw std::bad_alloc();
+            count *= extent;
+        }
+        util::check_fits_in_memory(count, sizeof(Point));
+        return static_cast<std::size_t>(count);
+    }
+
+    bool walk(PyObject* object, std::size_t depth, PointArray& out) {
+        if (depth == shape_.size()) return read_point_at(object, out);
+        const Py_ssize_t length = nested_length(object);
+        if (length == kLengthFailed) return false;
+        const auto expected = static_cast<Py_ssize_t>(shape_[depth]);
+        if (length != expected) {
+            if (length == kNotNested) {
+                return inconsistent(depth, concat({" is not a sequence, while ", reference(depth),
+                                                   " holds ", std::to_string(expected),
+                                                   expected == 1 ? " entry" : " entries"}));
+            }
+            return inconsistent(depth,
+                                concat({" holds ", std::to_string(length), " entries, while ",
+                                        reference(depth), " holds ", std::to_string(expected)}));
+        }
+        for (Py_ssize_t i = 0; i < length; ++i) {
+            PyRef item = PyRef::steal(PySequence_GetItem(object, i));
+            if (!item) return false;
+            position_.push_back(i);
+            if (!walk(item.get(), depth + 1, out)) return false;
+            position_.pop_back();
+        }
+        return true;
+    }
+
+    bool read_point_at(PyObject* item, PointArray& out) {
+        Point point;
+        const bool plain_pair = (PyList_CheckExact(item) || PyTuple_CheckExact(item)) &&
+                                PySequence_Fast_GET_SIZE(item) == 2 &&
+                                read_plain_number(PySequence_Fast_GET_ITEM(item, 0), point.x) &&
+                                read_plain_number(PySequence_Fast_GET_ITEM(item, 1), point.y);
+        if (!plain_pair) {
+            // A point whose first item is itself a sequence nests deeper than its siblings.
+            const Py_ssize_t length = nested_length(item);
+            if (length == kLengthFailed) return false;
+            if (length > 0 && !shape_.empty()) {
+                PyRef first = PyRef::steal(PySequence_GetItem(item, 0));
+                if (!first) return false;
+                const Py_ssize_t first_length = nested_length(first.get());
+                if (first_length == kLengthFailed) return false;
+                if (first_length != kNotNested) {
+                    return inconsistent(
+                        shape_.size(), concat({" holds sequences, while ", reference(shape_.size()),
+                                               " is a point"}));
+                }
+            }
+            if (!read_point(item, point)) return false;
+        }
+        out.points.push_back(point);
+        return true;
+    }
+
+    /// ValueError naming the item at the current position (at `depth`) and its model.
+    bool inconsistent(std::size_t depth, const std::string& what) const {
+        std::string item = name_;
+        for (std::size_t d = 0; d < depth; ++d) {
+            item += concat({"[", std::to_string(position_[d]), "]"});
+        }
+        PyErr_Format(PyExc_ValueError, "inconsistent nesting in '%s': %s%s", name_, item.c_str(),
+                     what.c_str());
+        return false;
+    }
+
+    /// The first item at `depth`, whose shape the others must have.
+    std::string reference(std::size_t depth) const {
+        std::string text = name_;
+        for (std::size_t d = 0; d < depth; ++d) text += "[0]";
+        return text;
+    }
+
+    const char* name_;
+    std::vector<std::size_t> shape_;
+    std::vector<Py_ssize_t> position_;
+};
 
 }  // namespace
 
@@ -247,6 +416,23 @@ std::optional<Point> PointForm::convert(PyObject* object, const char* name) {
 
 std::optional<std::vector<Point>> PointListForm::convert(PyObject* object, const char* name) {
     return convert_list<Point>(object, name, 2, read_point);
+}
+
+std::optional<PointArray> PointArrayForm::convert(PyObject* object, const char* name) {
+    PointArray result;
+    if (const std::optional<NumericBuffer> buffer = NumericBuffer::of(object)) {
+        const std::span<const Py_ssize_t> shape = buffer->shape();
+        if (!shape.empty() && shape.back() == 2) {
+            result.shape.assign(shape.begin(), shape.end() - 1);
+            result.points = buffer->points();
+            return result;
+        }
+    }
+    // Anything else, arrays of other shapes and dtypes included, is read item by item, so
+    // that it fails as the same items given one by one would.
+    if (NestedPoints(name).read(object, result)) return result;
+    prefix_argument_error(name);
+    return std::nullopt;
 }
 
 }  // namespace ordavin::binding

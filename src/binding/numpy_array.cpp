@@ -87,4 +87,24 @@ PyRef owning_array(std::vector<std::uint64_t> values) noexcept {
     return array_over(export_memory(std::move(values), data, Element::UInt64, {size, 0}, true));
 }
 
+PyRef owning_array(std::vector<std::int64_t> values) noexcept {
+    const std::int64_t* data = values.data();
+    const std::size_t size = values.size();
+    return array_over(export_memory(std::move(values), data, Element::Int64, {size, 0}, true));
+}
+
+PyRef reshaped(PyRef array, std::span<const std::size_t> shape) noexcept {
+    if (!array || shape.size() == 1) return array;
+    PyRef dimensions = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(shape.size())));
+    if (!dimensions) return dimensions;
+    for (std::size_t d = 0; d < shape.size(); ++d) {
+        PyObject* extent = PyLong_FromSize_t(shape[d]);
+        if (extent == nullptr) return PyRef();
+        PyTuple_SET_ITEM(dimensions.get(), static_cast<Py_ssize_t>(d), extent);
+    }
+    PyRef reshape = PyRef::steal(PyObject_GetAttrString(array.get(), "reshape"));
+    if (!reshape) return reshape;
+    return PyRef::steal(PyObject_CallOneArg(reshape.get(), dimensions.get()));
+}
+
 }  // namespace ordavin::binding

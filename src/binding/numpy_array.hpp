@@ -3,6 +3,7 @@
 
 #include <Python.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -30,5 +31,11 @@ python::PyRef read_only_array(PyObject* owner, std::span<const Point> points) no
 python::PyRef owning_array(std::vector<double> values) noexcept;
 /// A writable uint64 array of shape (n,) that takes over `values`.
 python::PyRef owning_array(std::vector<std::uint64_t> values) noexcept;
+/// A writable int64 array of shape (n,) that takes over `values`.
+python::PyRef owning_array(std::vector<std::int64_t> values) noexcept;
+
+/// `array` (of shape (n,)) seen with the given shape, whose entries multiply to n: the array
+/// itself for a one-dimensional shape, else a view of it (its base) from array.reshape.
+python::PyRef reshaped(python::PyRef array, std::span<const std::size_t> shape) noexcept;
 
 }  // namespace ordavin::binding

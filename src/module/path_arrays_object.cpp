@@ -21,6 +21,7 @@
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
 #include "path/circle_segments.hpp"
+#include "path/locating.hpp"
 
 namespace ordavin::path {
 
@@ -30,6 +31,8 @@ using binding::FloatForm;
 using binding::IndexForm;
 using binding::Method;
 using binding::optional;
+using binding::PointArray;
+using binding::PointArrayForm;
 using binding::required;
 using python::PyRef;
 
@@ -157,6 +160,36 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
                        });
 }
 
+const Method<PointArrayForm, FloatForm> kIndexFromPoint("PathArrays.index_from_point()",
+                                                        required<PointArrayForm>("points"),
+                                                        optional<FloatForm>("epsilon", 0.01));
+
+PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) noexcept {
+    return call_method(
+        self, kIndexFromPoint, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
+            return binding::reshaped(
+                binding::owning_array(path::index_from_points(record, queries.points, epsilon)),
+                queries.shape);
+        });
+}
+
+const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_length_from_point()",
+                                                             required<PointArrayForm>("points"),
+                                                             optional<FloatForm>("epsilon", 0.01));
+
+PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                 PyObject* kwnames) noexcept {
+    return call_method(
+        self, kPathLengthFromPoint, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
+            return binding::reshaped(binding::owning_array(path::path_length_from_points(
+                                         record, queries.points, epsilon)),
+                                     queries.shape);
+        });
+}
+
 // ---- the class -------------------------------------------------------------------------
 
 void dealloc(PyObject* self) noexcept {
@@ -177,10 +210,23 @@ constexpr const char kFindCircleSegmentsDoc[] =
     "(uint64) and curvature (float64); Path.find_circle_segments gives the same segments as a\n"
     "list of (start, end, curvature) tuples.";
 
+constexpr const char kIndexFromPointDoc[] =
+    "index_from_point($self, points, epsilon=1e-2)\n--\n\n"
+    "The index Path.index_from_point gives for each point of `points`, an array-like of shape\n"
+    "(..., 2), as a new int64 array of shape (...); -1 where it gives None. The path's segment\n"
+    "index is built once for all the points.";
+
+constexpr const char kPathLengthFromPointDoc[] =
+    "path_length_from_point($self, points, epsilon=1e-2)\n--\n\n"
+    "The path length Path.path_length_from_point gives for each point of `points`, an\n"
+    "array-like of shape (..., 2), as a new float64 array of shape (...); NaN where it gives\n"
+    "None. The path's segment index is built once for all the points.";
+
 constexpr const char kClassDoc[] =
     "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
     "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
-    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it.";
+    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
+    "circle and locating methods return new arrays.";
 
 PyGetSetDef getset[] = {
     {"points", get_view<&Path::points>, nullptr, nullptr, nullptr},
@@ -201,6 +247,9 @@ PyMethodDef methods[] = {
      kComputeCircleFitCurvatureDoc},
     {"find_circle_segments", as_cfunction(find_circle_segments), kFastKeywords,
      kFindCircleSegmentsDoc},
+    {"index_from_point", as_cfunction(index_from_point), kFastKeywords, kIndexFromPointDoc},
+    {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
+     kPathLengthFromPointDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -4,7 +4,7 @@ from collections.abc import Callable
 from typing import ClassVar, Final, Protocol, SupportsFloat, SupportsIndex, final, overload
 
 import numpy as np
-from numpy.typing import NDArray
+from numpy.typing import ArrayLike, NDArray
 
 __all__ = ["Path", "ResamplingType"]
 
@@ -104,7 +104,8 @@ class PathArrays:
     """Read-only NumPy views of a Path's coordinates and per-point quantities.
 
     Each property is a float64 array that shares the path's memory (no copy) and keeps the
-    path alive; it cannot be made writable. The circle methods return new, writable arrays.
+    path alive; it cannot be made writable. The circle and locating methods return new,
+    writable arrays.
     """
 
     @property
@@ -127,3 +128,8 @@ class PathArrays:
     def find_circle_segments(
         self, start: SupportsIndex, end: SupportsIndex, max_rmse: _Float = 0.15
     ) -> tuple[NDArray[np.uint64], NDArray[np.uint64], NDArray[np.float64]]: ...
+    # `points` has shape (..., 2); the result has shape (...).
+    def index_from_point(self, points: ArrayLike, epsilon: _Float = 1e-2) -> NDArray[np.int64]: ...
+    def path_length_from_point(
+        self, points: ArrayLike, epsilon: _Float = 1e-2
+    ) -> NDArray[np.float64]: ...

@@ -268,3 +268,113 @@ def test_missing_numpy_raises_import_error_saying_how_to_install_it():
     assert lines[0] == lines[1]
     assert lines[0].endswith("install it with: pip install numpy ModuleNotFoundError")
     assert lines[2] == "[0.0, 0.0]"
+
+
+# ---- locating many points at once ------------------------------------------------------------
+
+LOCATING = ["index_from_point", "path_length_from_point"]
+
+
+@st.composite
+def located_queries(draw):
+    """A path (NaN, inf, -0.0, repeated points, maybe closed) and queries on, near and off it,
+    in one of the array-like forms, with the points as the scalar methods get them."""
+    points = draw(st.lists(st.tuples(coordinates, coordinates), max_size=12))
+    for index in draw(st.lists(st.integers(0, max(len(points) - 1, 0)), max_size=3)):
+        if points:
+            points.insert(index, points[index])
+    if points and draw(st.booleans()):
+        points.append(points[0])
+    anywhere = st.one_of(st.floats(-4.0, 4.0), st.sampled_from(NASTY))
+    kinds = [st.tuples(anywhere, anywhere).map(list)]
+    if len(points) > 1:  # on a segment, or just off it
+        offset = st.sampled_from([0.0, -0.0, 1e-3, -0.02, 0.3])
+        kinds.append(st.builds(
+            lambda i, t, dx, dy: [points[i][0] + t * (points[i + 1][0] - points[i][0]) + dx,
+                                  points[i][1] + t * (points[i + 1][1] - points[i][1]) + dy],
+            st.integers(0, len(points) - 2), st.sampled_from([0.0, 0.5, 1.0]) | st.floats(0, 1),
+            offset, offset))
+    query = st.one_of(*kinds)
+    shape = draw(st.sampled_from([(), (0,), (1,), (5,), (2, 3), (3, 1, 2)]))
+    count = int(np.prod(shape))
+    queries = np.array(draw(st.lists(query, min_size=count, max_size=count)),
+                       dtype=float).reshape(shape + (2,))
+    form = draw(st.sampled_from(["list", "tuple", "float64", "float32", "int32", ">f8 F"]))
+    if form == "list":
+        given_as = queries.tolist()
+    elif form == "tuple":
+        given_as = [tuple(q) for q in queries.reshape(-1, 2).tolist()] if shape == (5,) else \
+            tuple(queries.tolist())
+    else:
+        dtype, _, order = form.partition(" ")
+        with np.errstate(invalid="ignore", over="ignore"):
+            given_as = np.asarray(queries, dtype=dtype, order=order or "C")
+        queries = np.array([[float(v) for v in q] for q in given_as.reshape(-1, 2)],
+                           dtype=float).reshape(shape + (2,))
+    epsilon = draw(st.one_of(st.floats(0.0, 0.5), st.sampled_from([0.0, math.nan, math.inf])))
+    return Path.from_points(points), given_as, queries, epsilon
+
+
+@given(located_queries())
+def test_locating_many_points_gives_the_scalar_result_for_each(case):
+    path, given_as, queries, epsilon = case
+    indices = path.arrays.index_from_point(given_as, epsilon)
+    lengths = path.arrays.path_length_from_point(given_as, epsilon=epsilon)
+    assert (indices.dtype, lengths.dtype) == (np.int64, np.float64)
+    assert indices.shape == lengths.shape == queries.shape[:-1]
+    for position in np.ndindex(queries.shape[:-1]):
+        query = queries[position].tolist()
+        index = path.index_from_point(query, epsilon)
+        assert indices[position] == (-1 if index is None else index)
+        length = path.path_length_from_point(query, epsilon)
+        if length is None:
+            assert math.isnan(lengths[position])
+        else:
+            assert struct.pack("<d", lengths[position]) == struct.pack("<d", length)
+
+
+class FailingFloat:
+    def __float__(self):
+        raise ZeroDivisionError("no float today")
+
+
+BAD_POINTS = [5, "ab", [1], [1, 2, 3], [None, 1], {1: 2}, np.array(5.0), [1, "x"],
+              [FailingFloat(), 1], np.zeros(3), (i for i in range(2))]
+
+
+@pytest.mark.parametrize("name", LOCATING)
+@pytest.mark.parametrize("args, kwargs", [((bad,), {}) for bad in BAD_POINTS] + [
+    (([0, 0], None), {}), (([0, 0], "x"), {}), (([0, 0],), {"epsilon": [1]}),
+    ((), {}), (([0, 0], 0.1, 3), {}), (([0, 0],), {"eps": 1}),
+    (([0, 0],), {"point": [0, 0]}), (([0, 0],), {"epsilon": FailingFloat()}),
+])
+def test_bad_arguments_fail_as_the_scalar_methods_fail(name, args, kwargs):
+    path = Path([(0, 0), (1, 0), (2, 1)])
+    with pytest.raises(BaseException) as on_path:
+        getattr(path, name)(*args, **kwargs)
+    renamed = str(on_path.value).replace("Path.", "PathArrays.").replace("'point'", "'points'")
+    calls = [(args, kwargs)]
+    if args and args[0] is not BAD_POINTS[-1]:  # a bad point among good ones fails the same
+        calls.append((([[0, 0], args[0]],) + args[1:], kwargs))
+    for call_args, call_kwargs in calls:
+        if "point" in call_kwargs:  # the view's parameter is named points
+            call_kwargs = {"points": call_kwargs["point"], "epsilon": 0.1}
+            renamed = "PathArrays.%s() got multiple values for argument 'points'" % name
+        with pytest.raises(BaseException) as on_view:
+            getattr(path.arrays, name)(*call_args, **call_kwargs)
+        assert type(on_view.value) is type(on_path.value)
+        assert str(on_view.value) == renamed
+        assert type(on_view.value.__cause__) is type(on_path.value.__cause__)
+
+
+@pytest.mark.parametrize("points, message", [
+    ([[[0, 0]], [[0, 0], [1, 1]]], "points[1] holds 2 entries, while points[0] holds 1"),
+    ([[0, 0], [[0, 0], [1, 1]]], "points[1] holds sequences, while points[0] is a point"),
+    ([[[0, 0]], 5], "points[1] is not a sequence, while points[0] holds 1 entry"),
+    ([[[[0, 0]]], [5]], "points[1][0] is not a sequence, while points[0][0] holds 1 entry"),
+])
+def test_inconsistent_nesting_raises_value_error_naming_the_item(points, message):
+    for name in LOCATING:
+        with pytest.raises(ValueError) as error:
+            getattr(Path([(0, 0), (1, 0)]).arrays, name)(points)
+        assert str(error.value) == "inconsistent nesting in 'points': " + message

@@ -8,6 +8,7 @@ import copy
 from typing import assert_type
 
 import numpy as np
+from numpy.typing import NDArray
 
 from ordavin import Path, ResamplingType
 
@@ -31,6 +32,8 @@ assert_type(path.index_from_point(rows[1]), int | None)
 assert_type(path.path_length_from_point((1, 0.5), epsilon=0.1), float | None)
 assert_type(path.sub_path(start=[0, 0]), Path | None)
 assert_type(int(ResamplingType.Linear), int)
+assert_type(path.arrays.index_from_point(rows.astype(np.float32)), NDArray[np.int64])
+assert_type(path.arrays.path_length_from_point([[0, 1], [2, 0]], 0.1), NDArray[np.float64])
 
 # Pickling and copying keep the type.
 assert_type(copy.deepcopy(path), Path)
