@@ -204,14 +204,6 @@ def construction_cases(n, data):
     yield ("from_coordinates", "lists", n, lambda: Path.from_coordinates(xs, ys),
            lambda: (np.asarray(xs, dtype=float), np.asarray(ys, dtype=float)), "np.asarray x2",
            [("read_floats", xs, n), ("read_floats", ys, n)], n)
-    yield ("from_coordinates", "column views", n,
-           lambda: Path.from_coordinates(array[:, 0], array[:, 1]),
-           lambda: (np.ascontiguousarray(array[:, 0]), np.ascontiguousarray(array[:, 1])),
-           "np.ascontiguousarray x2", [("linear_pass", array, n)], n)
-    narrow = array.astype(np.float32)
-    yield ("from_points", "float32 ndarray", n, lambda: Path.from_points(narrow),
-           lambda: np.asarray(narrow, dtype=float), "np.asarray float",
-           [("linear_pass", array, n)], n)
 
 
 def per_point_cases(n, data):
@@ -270,11 +262,6 @@ def locating_cases(n, data):
            lambda: [path.path_length_from_point(q) for q in queries],
            lambda: [line.project(shapely.Point(q)) for q in queries], "shapely project", scan,
            n * count)
-    many = array[rng.integers(1, n - 2, min(n, 10**4))] + [1e-4, -1e-4]
-    yield ("path_length_from_point", f"{len(many)} queries, arrays", n,
-           lambda: path.arrays.path_length_from_point(many),
-           lambda: shapely.line_locate_point(line, shapely.points(many)),
-           "shapely line_locate_point", [], len(many))
     start, end = [x + 1e-4 for x in pairs[int(0.3 * n)]], [x + 1e-4 for x in pairs[int(0.7 * n)]]
     kept = int(0.7 * n) - int(0.3 * n) + 1
 
