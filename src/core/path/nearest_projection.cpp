@@ -1,30 +1,10 @@
 // Locating a query point on a path: end-point snapping, then the nearest covering segment.
 #include "path/nearest_projection.hpp"
 
-#include <cstdint>
-
 namespace ordavin::path {
 namespace {
 
 constexpr std::size_t block_size = 8;
-
-// Whether any of the block_size segments starting at xs[0], ys[0] may cover the query, without
-// dividing. A covering t = numerator / squared_length < 1 needs numerator < squared_length (a
-// quotient of at least 1 rounds to at least 1), and t >= 0 needs numerator >= 0 unless a
-// negative quotient underflows to -0.0, which needs |numerator| < squared_length * 2^-1074.
-// NaN fails both comparisons, as it fails the exact test.
-bool may_cover(const double* xs, const double* ys, Point point) noexcept {
-    std::uint64_t any = 0;
-    for (std::size_t j = 0; j < block_size; ++j) {
-        const double dx = xs[j + 1] - xs[j];
-        const double dy = ys[j + 1] - ys[j];
-        const double numerator = (point.x - xs[j]) * dx + (point.y - ys[j]) * dy;
-        const double squared_length = dx * dx + dy * dy;
-        any |= static_cast<std::uint64_t>((numerator < squared_length) &
-                                          (numerator >= -(squared_length * 0x1p-1000)));
-    }
-    return any != 0;
-}
 
 }  // namespace
 
@@ -76,14 +56,14 @@ std::optional<LocatedPoint> nearest_projection(const Path& path, Point point, do
     const std::size_t segments = count - 1;
     std::size_t i = 0;
     for (; i + block_size <= segments; i += block_size) {
-        if (may_cover(xs + i, ys + i, point)) {
+        if (detail::covering_candidates(xs + i, ys + i, block_size, point) != 0) {
             for (std::size_t j = i; j < i + block_size; ++j) consider(j);
         }
     }
     for (; i < segments; ++i) consider(i);
     if (!found) return std::nullopt;
-    return LocatedPoint{best_index, util::compute_projection(points[best_index],
-                                                             points[best_index + 1], point)};
+    return LocatedPoint{
+        best_index, util::compute_projection(points[best_index], points[best_index + 1], point)};
 }
 
 }  // namespace ordavin::path

@@ -41,6 +41,29 @@ inline bool total_order_less(double left, double right) noexcept {
     return key(left) < key(right);
 }
 
+/// A bit k for each of the `count` (at most 64) segments starting at xs[k], ys[k] that may
+/// cover the query, without dividing; every covering segment has its bit set. A covering
+/// t = numerator / squared_length < 1 needs numerator < squared_length (a quotient of at least
+/// 1 rounds to at least 1), and t >= 0 needs numerator >= 0 unless a negative quotient
+/// underflows to -0.0, which needs |numerator| < squared_length * 2^-1074 (and so a squared
+/// length above 1, whose product with 2^-1000 does not underflow). NaN fails both comparisons,
+/// as it fails the exact test. The numerator and squared length are the bits
+/// covering_distance computes.
+inline std::uint64_t covering_candidates(const double* xs, const double* ys, std::size_t count,
+                                         Point point) noexcept {
+    std::uint64_t candidates = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double dx = xs[k + 1] - xs[k];
+        const double dy = ys[k + 1] - ys[k];
+        const double numerator = (point.x - xs[k]) * dx + (point.y - ys[k]) * dy;
+        const double squared_length = dx * dx + dy * dy;
+        const bool may_cover =
+            (numerator < squared_length) & (numerator >= -(squared_length * 0x1p-1000));
+        candidates |= static_cast<std::uint64_t>(may_cover) << k;
+    }
+    return candidates;
+}
+
 /// Whether segment i, from (xs[i], ys[i]) to (xs[i + 1], ys[i + 1]), covers the query: its
 /// foot lies in [start, end). If so, `distance` receives the distance to the foot, with the
 /// operations of compute_projection, so that every search ranks segments by the same bits.

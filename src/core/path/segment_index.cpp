@@ -1,7 +1,7 @@
 // A static hierarchy of boxes over a path's segments, for locating many points exactly.
 //
-// The search must return what the scan of every segment returns, to the bit. Two tests rule
-// out a node, and both are proved against the scan's own rounded arithmetic (u = 2^-53; all
+// The search must return what the scan of every segment returns, to the bit. Three tests rule
+// out a node, and all are proved against the scan's own rounded arithmetic (u = 2^-53; all
 // coordinates, the query's included, are finite and at most 2^500 in magnitude, so nothing
 // overflows; other paths and queries go to the scan).
 //
@@ -27,8 +27,9 @@
 // P = A + q e + r e' (e' perpendicular, |r| <= |P - A|), for any vector c with |c| ~ 1:
 // P . c lies within sigma + 2.1u |d| + |r| |e' . c| of the range of A . c and (A + d) . c. The
 // node keeps c, a bound s >= |e' . c| over its segments, and an interval holding those
-// projections (from its points at a leaf, from its box corners above). The query rules the
-// node out when its computed P . c lies outside the interval by more than
+// projections (from its points at a leaf; above, from the corners of each child's box and of
+// its rectangle, below). The query rules the node out when its computed P . c lies outside
+// the interval by more than
 //     (s + 2^-32) R + 2^-32 (|px| + |py|),
 // R >= |P - A| being the L1 reach from P to the farthest box corner, after the interval was
 // widened by 2^-32 (Mx + My + width + height) + 2^-580, Mx + My the largest coordinate
@@ -36,10 +37,27 @@
 // the thresholds and of sigma, with a factor of 2^19 to spare. A node holding a segment whose
 // squared length is positive but below 2^-960, or whose cone holds every direction, is never
 // ruled out this way.
+//
+// Rectangle. The node also keeps an interval of the projections onto the normal
+// c' = (-cy, cx) of the points of its segments of positive length, widened like the one along
+// c, so the rectangle of the two intervals holds, exactly, every point within 2^-33 (Mx + My)
+// of such a segment from A to E: the rounding of each computed projection is at most
+// 2.1u (|x| + |y|). A parent's intervals hold what the corners of each child's box and, when
+// its interval along c is finite, of its rectangle map to (the child's points lie in both, and
+// a corner computed from the child's intervals is off by a few u of the magnitudes), before
+// its own widening. The scan's foot F of a covering segment lies within 4u (Mx + My) of the
+// exact segment from A to E, hence in the rectangle, and since c and c' are orthogonal with
+// |c| = |c'| within 2^-50 of 1, |F - P|^2 |c|^2 is at least ga^2 + gc^2, the gaps from P . c
+// and P . c' to the intervals. The query computes each gap with an error of at most
+// 2.1u (|px| + |py|) plus u of itself, takes off 2^-32 (|px| + |py|) + 2^-500, squares and sums
+// (2u) and shrinks the sum by 2^-32; the scan's sum before its root is at least
+// |F - P|^2 (1 - 4u) - 2^-1073, and a positive gap left after the 2^-500 means |F - P|^2 is
+// above 2^-1000, so the bound never exceeds it. It then serves like the box's bound.
 #include "path/segment_index.hpp"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -53,12 +71,16 @@ namespace {
 
 using Node = SegmentIndex::Node;
 
+static_assert(SegmentIndex::leaf_size <= 64, "a leaf is scanned with a 64-bit mask");
+
 // Keeps every difference, product and squared length of the projection finite.
 constexpr double coordinate_limit = 0x1p500;
 // Below this squared length the coverage bound does not hold; zero never covers.
 constexpr double shortest_squared_length = 0x1p-960;
 constexpr double relative_slack = 0x1p-32;
 constexpr double absolute_slack = 0x1p-580;
+// Taken off each gap of the rectangle bound: below it, the scan's squares may underflow.
+constexpr double gap_slack = 0x1p-500;
 // Widening of each angle computed in the direction cones, far above their rounding.
 constexpr double angle_slack = 0x1p-30;
 constexpr double infinity = std::numeric_limits<double>::infinity();
@@ -113,6 +135,11 @@ double projected(const Node& node, double x, double y) noexcept {
     return x * node.direction_x + y * node.direction_y;
 }
 
+// The projection onto the normal (-cy, cx) of the node's direction.
+double across(const Node& node, double x, double y) noexcept {
+    return y * node.direction_x - x * node.direction_y;
+}
+
 // Finishes the coverage bound of a node whose direction, spread and exact-as-computed
 // projection interval are set: the interval is widened by the node's share of the rounding
 // allowance, and the spread takes the share that grows with the query's reach. A node whose
@@ -125,9 +152,14 @@ void finish_coverage(Node& node, const NodeInfo& info) noexcept {
         relative_slack * (magnitude + (node.max_x - node.min_x) + (node.max_y - node.min_y)) +
         absolute_slack;
     if (!info.coverable) {
-        node.projection_min = infinity;
-        node.projection_max = -infinity;
-    } else if (info.has_short || node.spread >= 1.0) {
+        node.projection_min = node.across_min = infinity;
+        node.projection_max = node.across_max = -infinity;
+        node.spread += relative_slack;
+        return;
+    }
+    node.across_min -= widening;
+    node.across_max += widening;
+    if (info.has_short || node.spread >= 1.0) {
         node.projection_min = -infinity;
         node.projection_max = infinity;
     } else {
@@ -137,13 +169,59 @@ void finish_coverage(Node& node, const NodeInfo& info) noexcept {
     node.spread += relative_slack;
 }
 
-// The projection interval from the box corners, which bound every point inside.
-void set_projection_from_box(Node& node) noexcept {
-    const std::array<double, 4> corners{
-        projected(node, node.min_x, node.min_y), projected(node, node.min_x, node.max_y),
-        projected(node, node.max_x, node.min_y), projected(node, node.max_x, node.max_y)};
-    node.projection_min = *std::min_element(corners.begin(), corners.end());
-    node.projection_max = *std::max_element(corners.begin(), corners.end());
+// Widens [low, high] to hold what `node` maps the four corners to.
+template <typename Projection>
+void include_corners(const Node& node, const std::array<Point, 4>& corners, double& low,
+                     double& high, Projection projection) noexcept {
+    for (const Point corner : corners) {
+        const double value = projection(node, corner.x, corner.y);
+        low = std::min(low, value);
+        high = std::max(high, value);
+    }
+}
+
+// The projection and normal intervals of a parent, as the union over its children that can
+// cover anything of the intersection of two intervals that hold the child's points: one from
+// the corners of the child's box, one from the corners of the child's rectangle (when its
+// projection interval is finite).
+void set_intervals_from_children(Node& node, const Node* children, const NodeInfo* infos,
+                                 std::size_t count) noexcept {
+    node.projection_min = node.across_min = infinity;
+    node.projection_max = node.across_max = -infinity;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!infos[k].coverable) continue;
+        const Node& child = children[k];
+        const std::array<Point, 4> box{
+            Point{child.min_x, child.min_y}, Point{child.min_x, child.max_y},
+            Point{child.max_x, child.min_y}, Point{child.max_x, child.max_y}};
+        double along_low = infinity, along_high = -infinity;
+        double across_low = infinity, across_high = -infinity;
+        include_corners(node, box, along_low, along_high, projected);
+        include_corners(node, box, across_low, across_high, across);
+        if (child.projection_min > -infinity) {
+            const auto corner = [&child](double along, double normal) {
+                return Point{along * child.direction_x - normal * child.direction_y,
+                             along * child.direction_y + normal * child.direction_x};
+            };
+            const std::array<Point, 4> rectangle{corner(child.projection_min, child.across_min),
+                                                 corner(child.projection_min, child.across_max),
+                                                 corner(child.projection_max, child.across_min),
+                                                 corner(child.projection_max, child.across_max)};
+            double low = infinity, high = -infinity;
+            include_corners(node, rectangle, low, high, projected);
+            along_low = std::max(along_low, low);
+            along_high = std::min(along_high, high);
+            low = infinity;
+            high = -infinity;
+            include_corners(node, rectangle, low, high, across);
+            across_low = std::max(across_low, low);
+            across_high = std::min(across_high, high);
+        }
+        node.projection_min = std::min(node.projection_min, along_low);
+        node.projection_max = std::max(node.projection_max, along_high);
+        node.across_min = std::min(node.across_min, across_low);
+        node.across_max = std::max(node.across_max, across_high);
+    }
 }
 
 // A leaf over segments [first, last): its box, and a direction from the mean of the doubled
@@ -182,13 +260,18 @@ std::pair<Node, NodeInfo> leaf(const std::vector<Point>& points, std::size_t fir
     node.direction_y = cy;
 
     double squared_spread = 0.0;
-    node.projection_min = infinity;
-    node.projection_max = -infinity;
+    node.projection_min = node.across_min = infinity;
+    node.projection_max = node.across_max = -infinity;
     for (std::size_t i = first; i < last; ++i) {
         const Point a = points[i];
         const double dx = points[i + 1].x - a.x;
         const double dy = points[i + 1].y - a.y;
         const double squared_length = dx * dx + dy * dy;
+        if (!(squared_length > 0.0)) continue;
+        const double start_across = across(node, a.x, a.y);
+        const double end_across = across(node, a.x + dx, a.y + dy);
+        node.across_min = std::min({node.across_min, start_across, end_across});
+        node.across_max = std::max({node.across_max, start_across, end_across});
         if (!(squared_length >= shortest_squared_length)) continue;
         const double cross = dx * cy - dy * cx;
         squared_spread = std::max(squared_spread, cross * cross / squared_length);
@@ -225,7 +308,7 @@ std::pair<Node, NodeInfo> parent(const Node* children, const NodeInfo* infos,
     node.spread = info.cone.half_width >= half_pi - 0x1p-20
                       ? 1.0 + angle_slack
                       : std::sin(info.cone.half_width) * (1.0 + angle_slack) + angle_slack;
-    set_projection_from_box(node);
+    set_intervals_from_children(node, children, infos, count);
     finish_coverage(node, info);
     return {node, info};
 }
@@ -239,6 +322,22 @@ double squared_distance_bound(const Node& node, Point point) noexcept {
     const double gx = std::max({0.0, node.min_x - point.x, point.x - node.max_x});
     const double gy = std::max({0.0, node.min_y - point.y, point.y - node.max_y});
     return gx * gx + gy * gy;
+}
+
+// The square of a lower bound of the same distance from the node's rectangle: the query's
+// gaps to the projection and normal intervals, each less the query's share of the rounding
+// allowance, squared and summed, and shrunk by the relative allowance.
+double squared_rectangle_bound(const Node& node, Point point, double query_slack) noexcept {
+    const double along = projected(node, point.x, point.y);
+    const double normal = across(node, point.x, point.y);
+    const double slack = query_slack + gap_slack;
+    const double along_gap =
+        std::max({0.0, node.projection_min - along, along - node.projection_max}) - slack;
+    const double normal_gap =
+        std::max({0.0, node.across_min - normal, normal - node.across_max}) - slack;
+    const double gx = std::max(0.0, along_gap);
+    const double gy = std::max(0.0, normal_gap);
+    return (gx * gx + gy * gy) * (1.0 - relative_slack);
 }
 
 // The largest double whose rounded square root does not exceed `distance` (finite, >= 0).
@@ -371,8 +470,10 @@ std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, cons
     const double query_slack = relative_slack * (std::abs(point.x) + std::abs(point.y));
     const auto open = [&](std::size_t level, std::size_t j) {
         const Node& node = nodes[level_begin[level] + j];
-        const double bound = squared_distance_bound(node, point);
-        if (bound > best_limit || !may_cover(node, point, query_slack)) return;
+        const double box_bound = squared_distance_bound(node, point);
+        if (box_bound > best_limit || !may_cover(node, point, query_slack)) return;
+        const double bound = std::max(box_bound, squared_rectangle_bound(node, point, query_slack));
+        if (bound > best_limit) return;
         if (size == capacity) heap = grown(heap, size, capacity, spill);
         heap[size++] = Pending{level, j, bound};
         std::push_heap(heap, heap + size, Farther{});
@@ -385,9 +486,15 @@ std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, cons
         // Every node still waiting is at least as far as this one.
         if (current.bound > best_limit) break;
         if (current.level == 0) {
+            // Most segments of a leaf do not cover the query: a test without division picks
+            // the few that may, and only those are projected.
             const std::size_t first = current.node * leaf_size;
-            const std::size_t last = std::min(first + leaf_size, index.segment_count_);
-            for (std::size_t i = first; i < last; ++i) {
+            const std::size_t count = std::min(leaf_size, index.segment_count_ - first);
+            for (std::uint64_t candidates =
+                     detail::covering_candidates(xs + first, ys + first, count, point);
+                 candidates != 0; candidates &= candidates - 1) {
+                const std::size_t i =
+                    first + static_cast<std::size_t>(std::countr_zero(candidates));
                 if (!detail::covering_distance(xs, ys, i, point, distance)) continue;
                 // The scan keeps the first of equal distances: the least (distance, index).
                 if (!found || detail::total_order_less(distance, best_distance) ||

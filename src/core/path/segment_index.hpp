@@ -19,9 +19,9 @@ using LocatedPoint = std::pair<std::uint64_t, util::SegmentProjection>;
 
 struct LocateState;
 
-/// Runs of consecutive segments in index order, each with a box that holds every foot its
-/// segments can produce and a cone that holds their directions, merged four at a time up to
-/// one root. Built once per path in O(n); a query visits only the nodes that may hold a
+/// Runs of consecutive segments in index order, each with a box and a rectangle along its
+/// segments that hold every foot they can produce and a cone that holds their directions,
+/// merged four at a time up to one root. Built once per path in O(n); a query visits only the nodes that may hold a
 /// covering segment at least as near as the best found so far.
 class SegmentIndex {
 public:
@@ -44,6 +44,11 @@ public:
         // rest of the allowance; (-inf, inf) when the bound cannot rule anything out, empty
         // (inf, -inf) when no segment can cover anything.
         double direction_x, direction_y, spread, projection_min, projection_max;
+        // An interval that holds the projections of the segments' points onto the normal
+        // (-cy, cx), widened like the one above: with it, a rectangle along c that holds every
+        // foot, far tighter than the box around a run of segments that is neither horizontal
+        // nor vertical. Empty when no segment can cover anything.
+        double across_min, across_max;
     };
 
     /// A node waiting in the search, with the square of its lower bound of the distance.
@@ -53,7 +58,7 @@ public:
         double bound;
     };
 
-    /// Segments per leaf.
+    /// Segments per leaf; at most 64, the bits of the mask a leaf is scanned with.
     static constexpr std::size_t leaf_size = 32;
     /// Children per node above the leaves.
     static constexpr std::size_t arity = 4;
