@@ -407,6 +407,30 @@ std::optional<std::vector<double>> FloatListForm::convert(PyObject* object, cons
     return convert_list<double>(object, name, 0, read_number);
 }
 
+std::vector<double> FloatColumn::take() {
+    if (array) return array->values();
+    return std::move(values);
+}
+
+std::optional<FloatColumn> FloatColumnForm::convert(PyObject* object, const char* name) {
+    FloatColumn column;
+    if (std::optional<NumericBuffer> buffer = NumericBuffer::of(object)) {
+        if (buffer->shape().size() == 1) {
+            column.array = std::make_shared<NumericBuffer>(std::move(*buffer));
+            return column;
+        }
+    }
+    std::optional<std::vector<double>> values = FloatListForm::convert(object, name);
+    if (!values) return std::nullopt;
+    column.values = std::move(*values);
+    return column;
+}
+
+std::optional<std::vector<Point>> paired_points(const FloatColumn& x, const FloatColumn& y) {
+    if (!x.array || !y.array || x.array->shape()[0] != y.array->shape()[0]) return std::nullopt;
+    return NumericBuffer::paired_points(*x.array, *y.array);
+}
+
 std::optional<Point> PointForm::convert(PyObject* object, const char* name) {
     Point point;
     if (read_point(object, point)) return point;

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "binding/numeric_buffer.hpp"
 #include "util/point.hpp"
 
 namespace ordavin::binding {
@@ -47,6 +49,26 @@ struct FloatListForm {
     using Value = std::vector<double>;
     static std::optional<std::vector<double>> convert(PyObject* object, const char* name);
 };
+
+/// A coordinate list as FloatListForm reads it, except that a one-dimensional NumPy array of
+/// real numbers is held as it is and read when the path is built: two columns of one length
+/// then go straight into the points (see paired_points), without two coordinate vectors.
+struct FloatColumn {
+    std::vector<double> values;
+    std::shared_ptr<NumericBuffer> array;  // set for an array, whose values are not yet read
+
+    /// The values, read from the array if there is one. Throws std::bad_alloc.
+    std::vector<double> take();
+};
+
+struct FloatColumnForm {
+    using Value = FloatColumn;
+    static std::optional<FloatColumn> convert(PyObject* object, const char* name);
+};
+
+/// The points (x[i], y[i]) when both columns are arrays of the same length; nothing otherwise,
+/// and then the columns are built into a path as coordinate lists. Throws std::bad_alloc.
+std::optional<std::vector<Point>> paired_points(const FloatColumn& x, const FloatColumn& y);
 
 /// A sequence of exactly two numbers.
 struct PointForm {

@@ -320,4 +320,31 @@ std::vector<Point> NumericBuffer::points() const {
     return out;
 }
 
+std::vector<Point> NumericBuffer::paired_points(const NumericBuffer& x, const NumericBuffer& y) {
+    const std::size_t count = checked_count(x.view_, 1, sizeof(Point));
+    std::vector<Point> out;
+    // Columns of native doubles, the usual case (a[:, 0] and a[:, 1] of a float64 array), are
+    // read straight into the points; any other pair is read column by column first.
+    const bool native_doubles = x.element_ == StoredElement::Float64 && !x.swapped_ &&
+                                y.element_ == StoredElement::Float64 && !y.swapped_;
+    if (!native_doubles) {
+        const std::vector<double> xs = x.values();
+        const std::vector<double> ys = y.values();
+        util::reserve_fresh(out, count);
+        for (std::size_t i = 0; i < count; ++i) out.push_back(Point{xs[i], ys[i]});
+        return out;
+    }
+    util::reserve_fresh(out, count);
+    const char* x_first = static_cast<const char*>(x.view_.buf);
+    const char* y_first = static_cast<const char*>(y.view_.buf);
+    const Py_ssize_t x_stride = x.view_.strides[0];
+    const Py_ssize_t y_stride = y.view_.strides[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto offset = static_cast<Py_ssize_t>(i);
+        out.push_back(Point{read<double, false>(x_first + offset * x_stride),
+                            read<double, false>(y_first + offset * y_stride)});
+    }
+    return out;
+}
+
 }  // namespace ordavin::binding

@@ -61,6 +61,11 @@ public:
     /// entry is 2. Throws std::bad_alloc when the points cannot fit in memory.
     std::vector<Point> points() const;
 
+    /// The points (x[i], y[i]) of two one-dimensional arrays of the same length, read in one
+    /// pass, without the two coordinate vectors. Precondition: both shapes are (n,) with the
+    /// same n. Throws std::bad_alloc when the points cannot fit in memory.
+    static std::vector<Point> paired_points(const NumericBuffer& x, const NumericBuffer& y);
+
 private:
     NumericBuffer(const Py_buffer& view, StoredElement element, bool swapped) noexcept;
 

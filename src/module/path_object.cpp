@@ -36,7 +36,7 @@ namespace ordavin::path {
 namespace {
 
 using binding::FloatForm;
-using binding::FloatListForm;
+using binding::FloatColumnForm;
 using binding::IndexForm;
 using binding::Method;
 using binding::NoneOr;
@@ -95,19 +95,28 @@ PyCFunction as_cfunction(Function function) {
 
 // ---- construction ----------------------------------------------------------------------
 
-const Method<NoneOr<PointListForm>, NoneOr<FloatListForm>, NoneOr<FloatListForm>> kNew(
+/// A path from coordinate lists. Equal lengths make x and y mirror the points, so a path of
+/// two array columns is its points alone, read in one pass; x and y come from them later.
+Path path_from_columns(binding::FloatColumn x, binding::FloatColumn y) {
+    if (std::optional<std::vector<Point>> points = binding::paired_points(x, y)) {
+        return Path::from_points(std::move(*points));
+    }
+    return Path::from_coordinates(x.take(), y.take());
+}
+
+const Method<NoneOr<PointListForm>, NoneOr<FloatColumnForm>, NoneOr<FloatColumnForm>> kNew(
     "Path.__new__()", optional<NoneOr<PointListForm>>("points", std::nullopt),
-    optional<NoneOr<FloatListForm>>("x", std::nullopt),
-    optional<NoneOr<FloatListForm>>("y", std::nullopt));
+    optional<NoneOr<FloatColumnForm>>("x", std::nullopt),
+    optional<NoneOr<FloatColumnForm>>("y", std::nullopt));
 
 PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
     return binding::dispatch(
         kNew, binding::NoReceiver{}, binding::TupleArguments{args, kwargs},
-        [](std::optional<std::vector<Point>> points, std::optional<std::vector<double>> x,
-           std::optional<std::vector<double>> y) -> PyRef {
+        [](std::optional<std::vector<Point>> points, std::optional<binding::FloatColumn> x,
+           std::optional<binding::FloatColumn> y) -> PyRef {
             if (points && !x && !y) return to_python(Path::from_points(std::move(*points)));
             if (!points && x && y) {
-                return to_python(Path::from_coordinates(std::move(*x), std::move(*y)));
+                return to_python(path_from_columns(std::move(*x), std::move(*y)));
             }
             PyErr_SetString(PyExc_TypeError, "Create path either from points or coordinates");
             return PyRef();
@@ -132,15 +141,14 @@ PyObject* from_points(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     });
 }
 
-const Method<FloatListForm, FloatListForm> kFromCoordinates("Path.from_coordinates()",
-                                                            required<FloatListForm>("x"),
-                                                            required<FloatListForm>("y"));
+const Method<FloatColumnForm, FloatColumnForm> kFromCoordinates(
+    "Path.from_coordinates()", required<FloatColumnForm>("x"), required<FloatColumnForm>("y"));
 
 PyObject* from_coordinates(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
     return call_static(kFromCoordinates, args, nargs, kwnames,
-                       [](std::vector<double> x, std::vector<double> y) {
-                           return Path::from_coordinates(std::move(x), std::move(y));
+                       [](binding::FloatColumn x, binding::FloatColumn y) {
+                           return path_from_columns(std::move(x), std::move(y));
                        });
 }
 

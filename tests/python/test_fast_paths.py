@@ -159,8 +159,16 @@ def test_arrays_of_every_dtype_layout_and_byte_order_read_as_float_reads_each_it
     assert as_bits([c for p in Path.from_points(array_).points for c in p]) == flat
     assert as_bits([c for p in Path.from_points(array_.view(Iterated)).points for c in p]) == flat
     path = Path.from_coordinates(array_[:, 0], array_[:, 1])
+    assert as_bits([c for p in path.points for c in p]) == flat
     assert as_bits(path.x) == as_bits([p[0] for p in points])
     assert as_bits(path.y) == as_bits([p[1] for p in points])
+    # Columns of unequal length or of two dtypes take the other ways into the record.
+    shorter = Path.from_coordinates(array_[:, 0], array_[1:, 1])
+    assert as_bits(shorter.y) == as_bits([p[1] for p in points[1:]])
+    assert as_bits([c for p in shorter.points for c in p]) == as_bits(
+        [c for a, b in zip(points, points[1:]) for c in (a[0], b[1])])
+    mixed = Path.from_coordinates(array_[:, 0], np.array([p[1] for p in points]))
+    assert as_bits([c for p in mixed.points for c in p]) == flat
     queries = path.arrays.index_from_point(array_, epsilon=0.0)
     assert queries.shape == (len(points),)
     assert queries.tolist() == [-1 if (i := path.index_from_point(p, epsilon=0.0)) is None else i
