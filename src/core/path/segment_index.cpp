@@ -84,6 +84,8 @@ constexpr double gap_slack = 0x1p-500;
 // Widening of each angle computed in the direction cones, far above their rounding.
 constexpr double angle_slack = 0x1p-30;
 constexpr double infinity = std::numeric_limits<double>::infinity();
+// Segments on either side of the previous query's segment tried before the search.
+constexpr std::size_t hint_reach = 16;
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
@@ -445,13 +447,26 @@ std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, cons
         found = true;
         best_distance = distance;
     };
-    // A covering segment of the previous query, usually near this one, gives the search a
-    // distance to beat from the start. It stays a candidate like any other: the least
-    // (distance, index) wins whatever was tried first.
+    // The segments along the path around the previous query's, among which a query near it
+    // usually finds a covering one, give the search a distance to beat from the start. They
+    // stay candidates like any other: the least (distance, index) wins whatever was tried first.
     double distance = 0.0;
-    if (state != nullptr && state->segment < index.segment_count_ &&
-        detail::covering_distance(xs, ys, state->segment, point, distance)) {
-        improve(state->segment, distance);
+    const auto consider = [&](std::size_t i) {
+        if (!detail::covering_distance(xs, ys, i, point, distance)) return;
+        // The scan keeps the first of equal distances: the least (distance, index).
+        if (!found || detail::total_order_less(distance, best_distance) ||
+            (!detail::total_order_less(best_distance, distance) && i < best_index)) {
+            improve(i, distance);
+        }
+    };
+    if (state != nullptr && state->segment < index.segment_count_) {
+        const std::size_t first = state->segment > hint_reach ? state->segment - hint_reach : 0;
+        const std::size_t count = std::min(2 * hint_reach, index.segment_count_ - first);
+        for (std::uint64_t candidates =
+                 detail::covering_candidates(xs + first, ys + first, count, point);
+             candidates != 0; candidates &= candidates - 1) {
+            consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
+        }
     }
 
     // Best first: the node with the least bound is opened next, so the search ends as soon
@@ -493,14 +508,7 @@ std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, cons
             for (std::uint64_t candidates =
                      detail::covering_candidates(xs + first, ys + first, count, point);
                  candidates != 0; candidates &= candidates - 1) {
-                const std::size_t i =
-                    first + static_cast<std::size_t>(std::countr_zero(candidates));
-                if (!detail::covering_distance(xs, ys, i, point, distance)) continue;
-                // The scan keeps the first of equal distances: the least (distance, index).
-                if (!found || detail::total_order_less(distance, best_distance) ||
-                    (!detail::total_order_less(best_distance, distance) && i < best_index)) {
-                    improve(i, distance);
-                }
+                consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
             }
             continue;
         }

@@ -88,8 +88,9 @@ std::optional<LocatedPoint> locate(const SegmentIndex& index, const Path& path, 
                                    double epsilon);
 
 /// What a batch of queries carries from one search to the next: the segment found last, which
-/// the next search tries first (any value gives the same results; a near one makes the search
-/// shorter), and room for a search that outgrows its own small buffer.
+/// the next search tries first with the segments around it (any value gives the same results;
+/// a near one makes the search shorter), and room for a search that outgrows its own small
+/// buffer.
 struct LocateState {
     std::size_t segment = 0;
     std::vector<SegmentIndex::Pending> spill;
