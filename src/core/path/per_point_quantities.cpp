@@ -1,6 +1,7 @@
 // The per-point quantities of a path, each computed on first use and kept in its cache.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "path/path.hpp"
 #include "util/differences.hpp"
@@ -66,11 +67,19 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
         const Point* p = points_.data();
         std::vector<Point> tangents;
         util::reserve_fresh(tangents, count);
+        // Both coordinates in the two lanes of one register: each lane gives exactly the bits
+        // of its own scalar operation, and the two divisions by the norm become one.
+        using Pair = double __attribute__((vector_size(2 * sizeof(double))));
+        const auto at = [p](std::size_t k) {
+            Pair pair;
+            std::memcpy(&pair, &p[k], sizeof pair);
+            return pair;
+        };
         for (std::size_t i = 0; i < count; ++i) {
-            const double dx = util::difference_at(count, i, [p](std::size_t k) { return p[k].x; });
-            const double dy = util::difference_at(count, i, [p](std::size_t k) { return p[k].y; });
-            const double norm = std::sqrt(dx * dx + dy * dy);
-            tangents.push_back(Point{dx / norm, dy / norm});
+            const Pair d = util::difference_at(count, i, at);
+            const double norm = std::sqrt(d[0] * d[0] + d[1] * d[1]);
+            const Pair tangent = d / norm;
+            tangents.push_back(Point{tangent[0], tangent[1]});
         }
         unit_tangent_vector_cache = std::move(tangents);
         return *unit_tangent_vector_cache;

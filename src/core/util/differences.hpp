@@ -11,9 +11,12 @@ namespace ordavin::util {
 /// giving value k: forward at the first index, backward at the last, central in between, and
 /// 0.0 for a single value. compute_differences is this at every index; callers that read the
 /// values in place (one coordinate of a run of points) take it one index at a time.
+/// The values may be doubles or any type with the same arithmetic, such as both coordinates
+/// of a point in the lanes of a vector, each lane then computed exactly as a double would be.
 template <class Value>
-double difference_at(std::size_t count, std::size_t i, const Value& value) noexcept {
-    if (count == 1) return 0.0;
+auto difference_at(std::size_t count, std::size_t i, const Value& value) noexcept {
+    using Result = decltype(value(i));
+    if (count == 1) return Result{};
     if (i == 0) return value(1) - value(0);
     if (i + 1 == count) return value(count - 1) - value(count - 2);
     // Halving is exact, so multiplying by 0.5 gives the same bits as dividing by 2.
