@@ -24,7 +24,7 @@ def load():
         include = sysconfig.get_paths()["include"]
         subprocess.run([*compiler, "-O2", "-shared", "-fPIC", f"-I{include}", str(SOURCE),
                         "-o", str(target), "-lm"], check=True)
-    spec = importlib.util.spec_from_file_location(NAME, target)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(NAME, target)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module

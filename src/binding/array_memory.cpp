@@ -93,7 +93,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {
+PyType_Spec class_definition = {
     "builtins.ArrayMemory",
     sizeof(ExporterObject),
     0,
@@ -106,7 +106,7 @@ PyTypeObject* the_class = nullptr;
 PyTypeObject* exporter_class() noexcept {
     if (the_class != nullptr) return the_class;
     PyRef type = make_heap_type(
-        spec, [](PyTypeObject*) { return std::optional(std::vector<ClassAttribute>()); });
+        class_definition, [](PyTypeObject*) { return std::optional(std::vector<ClassAttribute>()); });
     if (!type) return nullptr;
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return the_class;

@@ -21,13 +21,14 @@ struct ClassAttribute {
 /// "ordavin.<Class>.<name>" once it is a class attribute. Null with a Python error set.
 python::PyRef module_function(PyMethodDef& definition) noexcept;
 
-/// Creates the heap type of the PyType_Spec `spec`, stores the attributes that
+/// Creates the heap type of the PyType_Spec `definition`, stores the attributes that
 /// `make_attributes(type)` returns (they may be instances of the new type) in its dictionary,
-/// and tells the interpreter the dictionary changed. `make_attributes` returns nothing, with a Python error set, on failure.
+/// and tells the interpreter the dictionary changed. `make_attributes` returns nothing, with a
+/// Python error set, on failure.
 /// Returns the new type, or null with a Python error set.
 template <class MakeAttributes>
-python::PyRef make_heap_type(PyType_Spec& spec, MakeAttributes make_attributes) noexcept {
-    python::PyRef type = python::PyRef::steal(PyType_FromSpec(&spec));
+python::PyRef make_heap_type(PyType_Spec& definition, MakeAttributes make_attributes) noexcept {
+    python::PyRef type = python::PyRef::steal(PyType_FromSpec(&definition));
     if (!type) return type;
     auto* the_type = reinterpret_cast<PyTypeObject*>(type.get());
     std::optional<std::vector<ClassAttribute>> attributes;

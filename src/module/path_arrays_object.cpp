@@ -261,7 +261,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {
+PyType_Spec class_definition = {
     "builtins.PathArrays",
     sizeof(PathArraysObject),
     0,
@@ -274,7 +274,7 @@ PyType_Spec spec = {
 PyObject* path_arrays_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
     PyRef type = binding::make_heap_type(
-        spec, [](PyTypeObject*) { return std::optional(std::vector<binding::ClassAttribute>()); });
+        class_definition, [](PyTypeObject*) { return std::optional(std::vector<binding::ClassAttribute>()); });
     if (!type) return nullptr;
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return reinterpret_cast<PyObject*>(the_class);

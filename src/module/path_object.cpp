@@ -327,7 +327,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {
+PyType_Spec class_definition = {
     "builtins.Path", sizeof(PathObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
 };
 
@@ -353,7 +353,7 @@ python::PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
 
 PyObject* path_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = binding::make_heap_type(spec, [](PyTypeObject*) {
+    PyRef type = binding::make_heap_type(class_definition, [](PyTypeObject*) {
         std::vector<binding::ClassAttribute> attributes;
         attributes.push_back({"_from_state", binding::module_function(from_state_definition)});
         return std::optional(std::move(attributes));

@@ -132,7 +132,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {
+PyType_Spec class_definition = {
     "builtins.ResamplingType",
     sizeof(ResamplingTypeObject),
     0,
@@ -154,7 +154,7 @@ PyRef new_member(PyTypeObject* type, ResamplingType value) noexcept {
 PyObject* resampling_type_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
     // Cubic is declared first.
-    PyRef type = binding::make_heap_type(spec, [](PyTypeObject* candidate) {
+    PyRef type = binding::make_heap_type(class_definition, [](PyTypeObject* candidate) {
         std::vector<binding::ClassAttribute> attributes;
         for (const ResamplingType value : {ResamplingType::Cubic, ResamplingType::Linear}) {
             attributes.push_back({member_name(value), new_member(candidate, value)});
