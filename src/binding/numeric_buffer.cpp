@@ -289,6 +289,10 @@ std::span<const Py_ssize_t> NumericBuffer::shape() const noexcept {
     return {view_.shape, static_cast<std::size_t>(view_.ndim)};
 }
 
+bool NumericBuffer::native_doubles() const noexcept {
+    return element_ == StoredElement::Float64 && !swapped_;
+}
+
 std::vector<double> NumericBuffer::values() const {
     const std::size_t count = checked_count(view_, 1, sizeof(double));
     std::vector<double> out;
@@ -296,7 +300,7 @@ std::vector<double> NumericBuffer::values() const {
     // loop writes it again.
     util::reserve_fresh(out, count);
     if (count == 0) return out;
-    if (element_ == StoredElement::Float64 && !swapped_ && PyBuffer_IsContiguous(&view_, 'C')) {
+    if (native_doubles() && PyBuffer_IsContiguous(&view_, 'C')) {
         const auto* first = static_cast<const double*>(view_.buf);
         out.insert(out.end(), first, first + count);
         return out;
@@ -311,7 +315,7 @@ std::vector<Point> NumericBuffer::points() const {
     std::vector<Point> out;
     util::reserve_fresh(out, count);
     if (count == 0) return out;
-    if (element_ == StoredElement::Float64 && !swapped_ && PyBuffer_IsContiguous(&view_, 'C')) {
+    if (native_doubles() && PyBuffer_IsContiguous(&view_, 'C')) {
         const auto* first = static_cast<const Point*>(view_.buf);
         out.insert(out.end(), first, first + count);
         return out;
@@ -325,9 +329,7 @@ std::vector<Point> NumericBuffer::paired_points(const NumericBuffer& x, const Nu
     std::vector<Point> out;
     // Columns of native doubles, the usual case (a[:, 0] and a[:, 1] of a float64 array), are
     // read straight into the points; any other pair is read column by column first.
-    const bool native_doubles = x.element_ == StoredElement::Float64 && !x.swapped_ &&
-                                y.element_ == StoredElement::Float64 && !y.swapped_;
-    if (!native_doubles) {
+    if (!x.native_doubles() || !y.native_doubles()) {
         const std::vector<double> xs = x.values();
         const std::vector<double> ys = y.values();
         util::reserve_fresh(out, count);

@@ -69,6 +69,9 @@ public:
 private:
     NumericBuffer(const Py_buffer& view, StoredElement element, bool swapped) noexcept;
 
+    /// Whether the elements are doubles in this machine's byte order, copied as they are.
+    bool native_doubles() const noexcept;
+
     Py_buffer view_;
     StoredElement element_;
     bool swapped_;

@@ -160,19 +160,24 @@ PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t
                        });
 }
 
+/// The operation of a batch locator: `locate` (index_from_points or path_length_from_points)
+/// over the queries, its results in an array of the queries' shape.
+template <class Locate>
+auto locating_each(Locate locate) {
+    return [locate](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
+        return binding::reshaped(binding::owning_array(locate(record, queries.points, epsilon)),
+                                 queries.shape);
+    };
+}
+
 const Method<PointArrayForm, FloatForm> kIndexFromPoint("PathArrays.index_from_point()",
                                                         required<PointArrayForm>("points"),
                                                         optional<FloatForm>("epsilon", 0.01));
 
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_method(
-        self, kIndexFromPoint, args, nargs, kwnames,
-        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
-            return binding::reshaped(
-                binding::owning_array(path::index_from_points(record, queries.points, epsilon)),
-                queries.shape);
-        });
+    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
+                       locating_each(&path::index_from_points));
 }
 
 const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_length_from_point()",
@@ -181,13 +186,8 @@ const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_le
 
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
-    return call_method(
-        self, kPathLengthFromPoint, args, nargs, kwnames,
-        [](const Path& record, PyObject*, const PointArray& queries, double epsilon) {
-            return binding::reshaped(binding::owning_array(path::path_length_from_points(
-                                         record, queries.points, epsilon)),
-                                     queries.shape);
-        });
+    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
+                       locating_each(&path::path_length_from_points));
 }
 
 // ---- the class -------------------------------------------------------------------------

@@ -1,11 +1,11 @@
 // The per-point quantities of a path, each computed on first use and kept in its cache.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "path/path.hpp"
 #include "util/differences.hpp"
 #include "util/fresh_memory.hpp"
+#include "util/point_lanes.hpp"
 
 namespace ordavin::path {
 
@@ -67,19 +67,14 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
         const Point* p = points_.data();
         std::vector<Point> tangents;
         util::reserve_fresh(tangents, count);
-        // Both coordinates in the two lanes of one register: each lane gives exactly the bits
-        // of its own scalar operation, and the two divisions by the norm become one.
-        using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-        const auto at = [p](std::size_t k) {
-            Pair pair;
-            std::memcpy(&pair, &p[k], sizeof pair);
-            return pair;
-        };
+        // Both coordinates in the lanes of one register: the two divisions by the norm become
+        // one, with the bits of two.
+        const auto at = [p](std::size_t k) { return util::lanes_of(p[k]); };
         for (std::size_t i = 0; i < count; ++i) {
-            const Pair d = util::difference_at(count, i, at);
+            const util::PointLanes d = util::difference_at(count, i, at);
             const double norm = std::sqrt(d[0] * d[0] + d[1] * d[1]);
-            const Pair tangent = d / norm;
-            tangents.push_back(Point{tangent[0], tangent[1]});
+            const util::PointLanes tangent = d / norm;
+            tangents.push_back(util::point_of(tangent));
         }
         unit_tangent_vector_cache = std::move(tangents);
         return *unit_tangent_vector_cache;

@@ -1,7 +1,6 @@
 // Equidistant resampling of a path by linear or cubic Hermite interpolation over arc length.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -11,6 +10,7 @@
 #include "util/linspace.hpp"
 #include "util/memory_policy.hpp"
 #include "util/panic.hpp"
+#include "util/point_lanes.hpp"
 
 namespace ordavin::path {
 namespace {
@@ -18,12 +18,9 @@ namespace {
 // Bytes held per resampled point by the result: the point and its two coordinates.
 constexpr std::uint64_t bytes_per_sample = sizeof(Point) + 2 * sizeof(double);
 
-// Both coordinates of a point in one register. Each lane of an operation on it is the IEEE
-// operation on that coordinate alone, so the two lanes give exactly the bits of two scalar
-// computations, at the cost of one (a division, above all).
-using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-
-Point point_of(Pair pair) noexcept { return Point{pair[0], pair[1]}; }
+using util::lanes_of;
+using util::point_of;
+using util::PointLanes;
 
 // The coordinates of the points read in place: straight off the points (the usual case, which
 // spares the two coordinate vectors) or off the coordinate lists a path was made from.
@@ -31,11 +28,7 @@ struct PointCoordinates {
     const Point* points;
     double x(std::size_t i) const noexcept { return points[i].x; }
     double y(std::size_t i) const noexcept { return points[i].y; }
-    Pair pair(std::size_t i) const noexcept {
-        Pair pair;
-        std::memcpy(&pair, &points[i], sizeof pair);
-        return pair;
-    }
+    PointLanes pair(std::size_t i) const noexcept { return lanes_of(points[i]); }
 };
 
 struct ListCoordinates {
@@ -43,7 +36,7 @@ struct ListCoordinates {
     const double* ys;
     double x(std::size_t i) const noexcept { return xs[i]; }
     double y(std::size_t i) const noexcept { return ys[i]; }
-    Pair pair(std::size_t i) const noexcept { return Pair{xs[i], ys[i]}; }
+    PointLanes pair(std::size_t i) const noexcept { return PointLanes{xs[i], ys[i]}; }
 };
 
 // The keys that make_spline builds from the cumulative lengths and one coordinate each, read
@@ -226,11 +219,11 @@ Point inner_cubic_point(const double* lengths, const Coordinates& values, std::s
     const double u = (s - lengths[j]) / h;
     const double before = lengths[j + 1] - lengths[j - 1];
     const double after = lengths[j + 2] - lengths[j];
-    const Pair a = values.pair(j);
-    const Pair b = values.pair(j + 1);
+    const PointLanes a = values.pair(j);
+    const PointLanes b = values.pair(j + 1);
     // The chord slopes of both coordinates, scaled to the interval: chord_slope * h.
-    const Pair m_a = (b - values.pair(j - 1)) / before * h;
-    const Pair m_b = (values.pair(j + 2) - a) / after * h;
+    const PointLanes m_a = (b - values.pair(j - 1)) / before * h;
+    const PointLanes m_b = (values.pair(j + 2) - a) / after * h;
     const spline::HermiteBasis basis = spline::HermiteBasis::at(u);
     // HermiteBasis::value on both coordinates, its four terms summed in the same order.
     return point_of(basis.h00 * a + basis.h10 * m_a + basis.h01 * b + basis.h11 * m_b);
