@@ -3,7 +3,9 @@
 
 #include <span>
 
+#include "spline/in_place_spline.hpp"
 #include "spline/spline.hpp"
+#include "util/panic.hpp"
 
 namespace ordavin::util {
 
@@ -13,5 +15,24 @@ namespace ordavin::util {
 /// Throws Panic when t or values is empty.
 spline::Spline make_spline(std::span<const double> t, std::span<const double> values,
                            spline::Interpolation method);
+
+/// Parameters that never decrease, starting after -1 (where the guard key before the start goes), a
+/// NaN only as a tail: the stable sorts of make_spline leave them where they are. Cumulative path
+/// lengths are such parameters: a running sum of non-negative terms from 0.
+struct NonDecreasing {
+    std::span<const double> parameters;
+};
+
+/// The keys of make_spline(t, values, Method) for parameters already in order, read in place
+/// instead of copied and sorted; `values` holds a value for every parameter. The same keys in
+/// the same order, key for key.
+template <spline::Interpolation Method, spline::ValueSequence Values>
+spline::InPlaceSpline<Values, Method> make_spline(NonDecreasing t, Values values) {
+    if (t.parameters.empty()) throw Panic("cannot build a spline without keys");
+    if (t.parameters.front() <= -1.0) {
+        throw Panic("in-place spline parameters must start after -1");
+    }
+    return spline::InPlaceSpline<Values, Method>(t.parameters, values);
+}
 
 }  // namespace ordavin::util

@@ -1,18 +1,27 @@
-// Spline construction with guard keys, and the sampler's bisection, boundaries and methods.
+// Spline construction with guard keys, the sampler's bisection, boundaries and methods, and the
+// in-place spline of parameters already in order.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <random>
 #include <vector>
 
+#include "spline/even_sampler.hpp"
 #include "spline/spline.hpp"
+#include "util/linspace.hpp"
 #include "util/make_spline.hpp"
 #include "util/panic.hpp"
 
 using ordavin::spline::Interpolation;
+using ordavin::spline::Sample;
 using ordavin::spline::sample_with_key;
 using ordavin::spline::Spline;
 using ordavin::spline::SplineKey;
 using ordavin::util::make_spline;
+using ordavin::util::NonDecreasing;
 
 namespace {
 
@@ -152,4 +161,92 @@ TEST_F(SampleWithKey, LinearInterpolatesBetweenNeighbours) {
     EXPECT_EQ(sample_with_key(spline, 2.5)->value, 2.0);
     EXPECT_EQ(sample_with_key(spline, -0.5)->value, 1.0);
     EXPECT_EQ(sample_with_key(spline, 3.005)->value, -1.0);
+}
+
+namespace {
+
+struct ListedValues {
+    const std::vector<double>* values;
+    double value(std::size_t i) const { return (*values)[i]; }
+    double last() const { return values->back(); }
+};
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+template <Interpolation Method>
+void expect_in_place_equals_sorted(const std::vector<double>& t, const std::vector<double>& v,
+                                   std::mt19937& generator) {
+    const Spline sorted = make_spline(t, v, Method);
+    const auto in_place = make_spline<Method>(NonDecreasing{t}, ListedValues{&v});
+    ASSERT_EQ(in_place.size(), sorted.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        ASSERT_TRUE(same_bits(in_place.t(i), sorted.t(i)) &&
+                    same_bits(in_place.value(i), sorted.value(i)) &&
+                    in_place.method(i) == sorted.method(i))
+            << "key " << i;
+    }
+    // Sampled at every key, halfway between neighbours and at random: the same intervals,
+    // values and failures.
+    std::vector<double> probes;
+    std::uniform_real_distribution<double> anywhere(-2.0, t.back() + 1.0);
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        probes.push_back(sorted.t(i));
+        if (i + 1 < sorted.size()) probes.push_back((sorted.t(i) + sorted.t(i + 1)) / 2.0);
+        probes.push_back(anywhere(generator));
+    }
+    for (double s : probes) {
+        if (std::isnan(s)) continue;
+        std::optional<Sample> expected;
+        bool expected_throws = false;
+        try {
+            expected = sample_with_key(sorted, s);
+        } catch (const ordavin::Panic&) {
+            expected_throws = true;
+        }
+        if (expected_throws) {
+            EXPECT_THROW(sample_with_key(in_place, s), ordavin::Panic);
+            continue;
+        }
+        const auto actual = sample_with_key(in_place, s);
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << "at " << s;
+        if (!expected) continue;
+        EXPECT_EQ(actual->key_index, expected->key_index) << "at " << s;
+        EXPECT_TRUE(same_bits(actual->value, expected->value)) << "at " << s;
+    }
+    // The even sampler from the first parameter to the last gives sample_with_key's samples.
+    if (!std::isfinite(t.back())) return;
+    for (std::uint64_t count : {1u, 2u, 3u, 17u, 64u}) {
+        const ordavin::util::EvenSpacing spacing(t.front(), t.back(), count);
+        ordavin::spline::EvenSampler sampler(in_place, spacing, count);
+        for (std::uint64_t k = 0; k < count; ++k) {
+            const auto expected = sample_with_key(sorted, spacing(k));
+            const auto actual = sampler.sample(k);
+            ASSERT_EQ(actual.has_value(), expected.has_value()) << count << " samples, " << k;
+            if (!expected) continue;
+            EXPECT_EQ(actual->key_index, expected->key_index) << count << " samples, " << k;
+            EXPECT_TRUE(same_bits(actual->value, expected->value)) << count << " samples, " << k;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(InPlaceSpline, HasTheKeysAndSamplesOfTheSortedSpline) {
+    // Non-decreasing parameters with runs of equal ones, starting after -1, some with an
+    // infinite or NaN tail.
+    std::mt19937 generator(11);
+    std::uniform_int_distribution<int> step(0, 3);
+    std::uniform_real_distribution<double> value(-5.0, 5.0);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int start_kind = trial % 3;
+        std::vector<double> t{start_kind == 0 ? -0.75 : start_kind == 1 ? 0.0 : 1.5};
+        const std::size_t count = 1 + trial % 23;
+        while (t.size() < count) t.push_back(t.back() + 0.5 * step(generator));
+        if (trial % 7 == 3) t.back() = INFINITY;
+        if (trial % 7 == 5) t.back() = NAN;
+        std::vector<double> v;
+        for (std::size_t i = 0; i < count + trial % 2; ++i) v.push_back(value(generator));
+        expect_in_place_equals_sorted<Interpolation::Linear>(t, v, generator);
+        expect_in_place_equals_sorted<Interpolation::Cubic>(t, v, generator);
+    }
 }
