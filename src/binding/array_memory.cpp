@@ -105,8 +105,7 @@ PyTypeObject* the_class = nullptr;
 
 PyTypeObject* exporter_class() noexcept {
     if (the_class != nullptr) return the_class;
-    PyRef type = make_heap_type(
-        class_definition, [](PyTypeObject*) { return std::optional(std::vector<ClassAttribute>()); });
+    PyRef type = make_heap_type(class_definition);
     if (!type) return nullptr;
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return the_class;

@@ -48,4 +48,12 @@ python::PyRef make_heap_type(PyType_Spec& definition, MakeAttributes make_attrib
     return type;
 }
 
+/// The heap type of `definition`, a class without class attributes. Null with a Python error
+/// set.
+inline python::PyRef make_heap_type(PyType_Spec& definition) noexcept {
+    return make_heap_type(definition, [](PyTypeObject*) {
+        return std::optional(std::vector<ClassAttribute>());
+    });
+}
+
 }  // namespace ordavin::binding

@@ -273,8 +273,7 @@ PyType_Spec class_definition = {
 
 PyObject* path_arrays_class() noexcept {
     if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = binding::make_heap_type(
-        class_definition, [](PyTypeObject*) { return std::optional(std::vector<binding::ClassAttribute>()); });
+    PyRef type = binding::make_heap_type(class_definition);
     if (!type) return nullptr;
     the_class = reinterpret_cast<PyTypeObject*>(type.release());
     return reinterpret_cast<PyObject*>(the_class);

@@ -315,14 +315,19 @@ std::pair<Node, NodeInfo> parent(const Node* children, const NodeInfo* infos,
     return {node, info};
 }
 
+// How far `value` lies outside [low, high], as computed (0 inside).
+double outside(double value, double low, double high) noexcept {
+    return std::max({0.0, low - value, value - high});
+}
+
 // The square of a lower bound of the distance the scan computes for any covering segment of
 // the node, before its square root: the bound itself is the rounded square root of this.
 double squared_distance_bound(const Node& node, Point point) noexcept {
     // Inside the box both differences are at most 0; outside, the one that is positive is the
     // distance to the nearer side, rounded once. Maxima rather than branches: the side a
     // query lies on is unpredictable.
-    const double gx = std::max({0.0, node.min_x - point.x, point.x - node.max_x});
-    const double gy = std::max({0.0, node.min_y - point.y, point.y - node.max_y});
+    const double gx = outside(point.x, node.min_x, node.max_x);
+    const double gy = outside(point.y, node.min_y, node.max_y);
     return gx * gx + gy * gy;
 }
 
@@ -333,10 +338,8 @@ double squared_rectangle_bound(const Node& node, Point point, double query_slack
     const double along = projected(node, point.x, point.y);
     const double normal = across(node, point.x, point.y);
     const double slack = query_slack + gap_slack;
-    const double along_gap =
-        std::max({0.0, node.projection_min - along, along - node.projection_max}) - slack;
-    const double normal_gap =
-        std::max({0.0, node.across_min - normal, normal - node.across_max}) - slack;
+    const double along_gap = outside(along, node.projection_min, node.projection_max) - slack;
+    const double normal_gap = outside(normal, node.across_min, node.across_max) - slack;
     const double gx = std::max(0.0, along_gap);
     const double gy = std::max(0.0, normal_gap);
     return (gx * gx + gy * gy) * (1.0 - relative_slack);

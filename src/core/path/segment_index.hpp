@@ -21,8 +21,8 @@ struct LocateState;
 
 /// Runs of consecutive segments in index order, each with a box and a rectangle along its
 /// segments that hold every foot they can produce and a cone that holds their directions,
-/// merged four at a time up to one root. Built once per path in O(n); a query visits only the nodes that may hold a
-/// covering segment at least as near as the best found so far.
+/// merged four at a time up to one root. Built once per path in O(n); a query visits only the
+/// nodes that may hold a covering segment at least as near as the best found so far.
 class SegmentIndex {
 public:
     /// The hierarchy over the segments between consecutive `points`. A path with a coordinate
