@@ -7,6 +7,7 @@
 
 #include "python/py_ref.hpp"
 #include "python/python_error.hpp"
+#include "util/interruption.hpp"
 
 namespace ordavin::binding {
 
@@ -20,6 +21,12 @@ constexpr const char* kPanicDoc =
     "An internal failure of ordavin: an operation was asked for something outside its domain.";
 
 }  // namespace
+
+bool python_signal_pending() noexcept {
+    // Runs the handlers of the signals that arrived; the default SIGINT handler raises
+    // KeyboardInterrupt. Off the main thread it returns at once.
+    return PyErr_CheckSignals() != 0;
+}
 
 PyObject* panic_exception_type() noexcept {
     // Lives until the interpreter shuts down, like the module's types.
@@ -45,6 +52,9 @@ void translate_current_exception() noexcept {
         throw;
     } catch (const PythonErrorAlreadySet&) {
         if (!PyErr_Occurred()) raise_panic("a Python error was reported but none is set");
+    } catch (const util::Interrupted&) {
+        // The interruption check stopped the computation because a signal handler raised.
+        if (!PyErr_Occurred()) raise_panic("a computation was interrupted but no error is set");
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {

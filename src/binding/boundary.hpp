@@ -15,8 +15,13 @@ PyObject* panic_exception_type() noexcept;
 /// Sets PanicException with the given text.
 void raise_panic(std::string_view message) noexcept;
 
+/// The interruption check of the numeric core: runs the Python handlers of pending signals and
+/// says stop when one raised (Ctrl-C's KeyboardInterrupt), leaving that error set.
+bool python_signal_pending() noexcept;
+
 /// Turns the exception in flight into a Python error: PythonErrorAlreadySet keeps the error
-/// that is set, std::bad_alloc becomes MemoryError, everything else PanicException.
+/// that is set, std::bad_alloc becomes MemoryError, util::Interrupted keeps the error
+/// the signal handler set, everything else PanicException.
 /// Call only from inside a catch block.
 void translate_current_exception() noexcept;
 

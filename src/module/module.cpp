@@ -6,6 +6,7 @@
 #include "module/path_object.hpp"
 #include "module/resampling_type_object.hpp"
 #include "python/py_ref.hpp"
+#include "util/interruption.hpp"
 
 namespace {
 
@@ -81,6 +82,8 @@ PyMODINIT_FUNC PyInit_ordavin() {
         }
         // The circle fit finds scipy's LAPACK on its first fit, not here.
         ordavin::util::set_dgesvd_resolver(&ordavin::binding::scipy_dgesvd);
+        // Long computations ask this between blocks of work, so Ctrl-C stops them.
+        ordavin::util::set_interruption_check(&ordavin::binding::python_signal_pending);
         if (Py_AtExit(forget_module) != 0) {
             PyErr_SetString(PyExc_ImportError,
                             "ordavin cannot register its interpreter shutdown hook");

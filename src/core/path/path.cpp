@@ -31,8 +31,8 @@ const std::vector<double>& Path::y() const {
 }
 
 const SegmentIndex& Path::segment_index() const {
-    if (!segment_index_cache) segment_index_cache = SegmentIndex::build(points_);
-    return *segment_index_cache;
+    if (segment_index_cache) return *segment_index_cache;
+    return fill_once(segment_index_cache, SegmentIndex::build(points_));
 }
 
 }  // namespace ordavin::path

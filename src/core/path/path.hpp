@@ -55,6 +55,16 @@ public:
     }
 
 private:
+    /// Keeps `value` in `cache` unless the cache was filled meanwhile, and returns what the
+    /// cache holds. A long computation asks whether to stop, and that check can run Python
+    /// code which reads the same quantity: a filled cache must never be replaced, since arrays
+    /// handed out over it point into its memory.
+    template <class T>
+    static const T& fill_once(std::optional<T>& cache, T&& value) {
+        if (!cache) cache.emplace(std::move(value));
+        return *cache;
+    }
+
     explicit Path(std::vector<Point> points) noexcept : points_(std::move(points)) {}
     Path(std::vector<Point> points, std::vector<double> x, std::vector<double> y) noexcept
         : points_(std::move(points)), x_(std::move(x)), y_(std::move(y)) {}

@@ -5,6 +5,7 @@
 #include "path/path.hpp"
 #include "util/differences.hpp"
 #include "util/fresh_memory.hpp"
+#include "util/interruption.hpp"
 #include "util/point_lanes.hpp"
 
 namespace ordavin::path {
@@ -19,15 +20,16 @@ const std::vector<double>& Path::path_length_per_point() const {
         // a guarded hypotenuse or on a reordered summation.
         double total = 0.0;
         lengths.push_back(total);
-        for (std::size_t i = 1; i < points_.size(); ++i) {
-            const double dx = points_[i].x - points_[i - 1].x;
-            const double dy = points_[i].y - points_[i - 1].y;
-            total += std::sqrt(dx * dx + dy * dy);
-            lengths.push_back(total);
-        }
+        util::for_each_block(points_.size() - 1, 2, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin + 1; i <= end; ++i) {
+                const double dx = points_[i].x - points_[i - 1].x;
+                const double dy = points_[i].y - points_[i - 1].y;
+                total += std::sqrt(dx * dx + dy * dy);
+                lengths.push_back(total);
+            }
+        });
     }
-    path_length_per_point_cache = std::move(lengths);
-    return *path_length_per_point_cache;
+    return fill_once(path_length_per_point_cache, std::move(lengths));
 }
 
 double Path::length() const {
@@ -46,15 +48,16 @@ const std::vector<double>& Path::orientation() const {
         // The heading at an interior point follows the chord between its neighbours; the ends
         // use their only segment.
         angles.push_back(std::atan2(points_[1].y - points_[0].y, points_[1].x - points_[0].x));
-        for (std::size_t i = 1; i + 1 < count; ++i) {
-            angles.push_back(std::atan2(points_[i + 1].y - points_[i - 1].y,
-                                        points_[i + 1].x - points_[i - 1].x));
-        }
+        util::for_each_block(count - 2, 20, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin + 1; i <= end; ++i) {
+                angles.push_back(std::atan2(points_[i + 1].y - points_[i - 1].y,
+                                            points_[i + 1].x - points_[i - 1].x));
+            }
+        });
         angles.push_back(std::atan2(points_[count - 1].y - points_[count - 2].y,
                                     points_[count - 1].x - points_[count - 2].x));
     }
-    orientation_cache = std::move(angles);
-    return *orientation_cache;
+    return fill_once(orientation_cache, std::move(angles));
 }
 
 const std::vector<Point>& Path::unit_tangent_vector() const {
@@ -70,14 +73,15 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
         // Both coordinates in the lanes of one register: the two divisions by the norm become
         // one, with the bits of two.
         const auto at = [p](std::size_t k) { return util::lanes_of(p[k]); };
-        for (std::size_t i = 0; i < count; ++i) {
-            const util::PointLanes d = util::difference_at(count, i, at);
-            const double norm = std::sqrt(d[0] * d[0] + d[1] * d[1]);
-            const util::PointLanes tangent = d / norm;
-            tangents.push_back(util::point_of(tangent));
-        }
-        unit_tangent_vector_cache = std::move(tangents);
-        return *unit_tangent_vector_cache;
+        util::for_each_block(count, 4, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const util::PointLanes d = util::difference_at(count, i, at);
+                const double norm = std::sqrt(d[0] * d[0] + d[1] * d[1]);
+                const util::PointLanes tangent = d / norm;
+                tangents.push_back(util::point_of(tangent));
+            }
+        });
+        return fill_once(unit_tangent_vector_cache, std::move(tangents));
     }
     // Coordinate lists of unequal length: the differences run over each whole list.
     const std::vector<double> dx = util::compute_differences(x());
@@ -89,8 +93,7 @@ const std::vector<Point>& Path::unit_tangent_vector() const {
         const double norm = std::sqrt(dx[i] * dx[i] + dy[i] * dy[i]);
         tangents[i] = Point{dx[i] / norm, dy[i] / norm};
     }
-    unit_tangent_vector_cache = std::move(tangents);
-    return *unit_tangent_vector_cache;
+    return fill_once(unit_tangent_vector_cache, std::move(tangents));
 }
 
 const std::vector<double>& Path::curvature() const {
@@ -110,16 +113,17 @@ const std::vector<double>& Path::curvature() const {
         };
         std::vector<double> kappa;
         util::reserve_fresh(kappa, count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const double dxi = dx(i);
-            const double dyi = dy(i);
-            const double ddx = util::difference_at(count, i, dx);
-            const double ddy = util::difference_at(count, i, dy);
-            const double speed_squared = dxi * dxi + dyi * dyi;
-            kappa.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
-        }
-        curvature_cache = std::move(kappa);
-        return *curvature_cache;
+        util::for_each_block(count, 20, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const double dxi = dx(i);
+                const double dyi = dy(i);
+                const double ddx = util::difference_at(count, i, dx);
+                const double ddy = util::difference_at(count, i, dy);
+                const double speed_squared = dxi * dxi + dyi * dyi;
+                kappa.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
+            }
+        });
+        return fill_once(curvature_cache, std::move(kappa));
     }
     // Coordinate lists of unequal length: the differences run over each whole list.
     const std::vector<double> dx = util::compute_differences(x());
@@ -134,8 +138,7 @@ const std::vector<double>& Path::curvature() const {
         const double speed_squared = dx[i] * dx[i] + dy[i] * dy[i];
         kappa[i] = (dx[i] * ddy[i] - dy[i] * ddx[i]) / std::pow(speed_squared, 1.5);
     }
-    curvature_cache = std::move(kappa);
-    return *curvature_cache;
+    return fill_once(curvature_cache, std::move(kappa));
 }
 
 }  // namespace ordavin::path
