@@ -2,8 +2,6 @@
 #include "binding/array_memory.hpp"
 
 #include <new>
-#include <optional>
-#include <type_traits>
 #include <utility>
 
 #include "binding/heap_type.hpp"
@@ -14,69 +12,59 @@ namespace {
 
 using python::PyRef;
 
-struct ExporterObject {
-    PyObject_HEAD MemoryOwner owner;
+// NumPy's array interface in its C form (the `__array_struct__` protocol): a struct NumPy
+// reads once while it makes the array, whose base then is the exporter itself. The buffer
+// protocol would put a memoryview between the two, and any code can release a memoryview,
+// cutting the array from the owner of its memory.
+struct ArrayInterface {
+    int two;  // always 2: the protocol's version check
+    int nd;
+    char typekind;
+    int itemsize;
+    int flags;
+    Py_intptr_t* shape;
+    Py_intptr_t* strides;
     void* data;
-    Py_ssize_t length;
-    Py_ssize_t itemsize;
-    int ndim;
-    Py_ssize_t shape[2];
-    Py_ssize_t strides[2];
-    const char* format;
-    bool writable;
+    PyObject* descr;
 };
 
-// The buffer protocol's struct-module code of each element type. std::uint64_t is
-// `unsigned long` on LP64 systems, which NumPy spells "L" (dtype uint64); "Q" would give
-// the equal but differently named ulonglong.
-constexpr const char* kFloat64Format = "d";
-constexpr const char* kUInt64Format =
-    std::is_same_v<std::uint64_t, unsigned long> ? "L" : "Q";
-constexpr const char* kInt64Format = std::is_same_v<std::int64_t, long> ? "l" : "q";
+// The interface's flags, fixed by the protocol.
+constexpr int kCContiguous = 0x1;
+constexpr int kFContiguous = 0x2;
+constexpr int kAligned = 0x100;
+constexpr int kNotSwapped = 0x200;
+constexpr int kWriteable = 0x400;
 
-constexpr const char* format_of(Element element) noexcept {
+constexpr const char* kCapsuleName = nullptr;
+
+struct ExporterObject {
+    PyObject_HEAD MemoryOwner owner;
+    ArrayInterface interface;
+    Py_intptr_t shape[2];
+    Py_intptr_t strides[2];
+};
+
+constexpr char kind_of(Element element) noexcept {
     switch (element) {
-        case Element::Float64: return kFloat64Format;
-        case Element::UInt64: return kUInt64Format;
-        case Element::Int64: return kInt64Format;
+        case Element::Float64:
+            return 'f';
+        case Element::UInt64:
+            return 'u';
+        case Element::Int64:
+            return 'i';
     }
-    return kFloat64Format;
+    return 'f';
 }
 
 // An empty array still needs an address: NumPy takes a null data pointer as "allocate for
 // me", and the result would then own (and let its user write to) fresh memory.
 double empty_storage = 0.0;
 
-int get_buffer(PyObject* self, Py_buffer* view, int flags) noexcept {
+/// The interface as a capsule that points into the exporter; NumPy holds the exporter (the
+/// array's base) for as long as it reads the shape and strides there.
+PyObject* get_array_struct(PyObject* self, void*) noexcept {
     auto* exporter = reinterpret_cast<ExporterObject*>(self);
-    if ((flags & PyBUF_WRITABLE) == PyBUF_WRITABLE && !exporter->writable) {
-        view->obj = nullptr;
-        PyErr_SetString(PyExc_BufferError,
-                        "this memory belongs to a Path and is read-only; copy it to change it");
-        return -1;
-    }
-    const bool several_columns = exporter->ndim == 2 && exporter->shape[1] > 1;
-    if ((flags & PyBUF_F_CONTIGUOUS) == PyBUF_F_CONTIGUOUS && several_columns &&
-        exporter->shape[0] > 1) {
-        view->obj = nullptr;
-        PyErr_SetString(PyExc_BufferError, "this memory is C-contiguous, not Fortran-contiguous");
-        return -1;
-    }
-    view->obj = PyRef::borrow(self).release();
-    view->buf = exporter->data;
-    view->len = exporter->length;
-    view->readonly = exporter->writable ? 0 : 1;
-    view->itemsize = exporter->itemsize;
-    view->format = (flags & PyBUF_FORMAT) == PyBUF_FORMAT ? const_cast<char*>(exporter->format)
-                                                          : nullptr;
-    // Without PyBUF_ND the consumer asked for plain bytes: one dimension, no shape.
-    const bool with_shape = (flags & PyBUF_ND) == PyBUF_ND;
-    view->ndim = with_shape ? exporter->ndim : 1;
-    view->shape = with_shape ? exporter->shape : nullptr;
-    view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? exporter->strides : nullptr;
-    view->suboffsets = nullptr;
-    view->internal = nullptr;
-    return 0;
+    return PyCapsule_New(&exporter->interface, kCapsuleName, nullptr);
 }
 
 void dealloc(PyObject* self) noexcept {
@@ -86,8 +74,13 @@ void dealloc(PyObject* self) noexcept {
     Py_DECREF(type);
 }
 
+PyGetSetDef getset[] = {
+    {"__array_struct__", get_array_struct, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
 PyType_Slot slots[] = {
-    {Py_bf_getbuffer, reinterpret_cast<void*>(get_buffer)},
+    {Py_tp_getset, getset},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
     {Py_tp_doc, const_cast<char*>("Memory of a Path, or of a result, exported to NumPy.")},
     {0, nullptr},
@@ -117,32 +110,35 @@ PyRef export_memory(MemoryOwner owner, const void* data, Element element, ArrayS
                     bool writable) noexcept {
     PyTypeObject* type = exporter_class();
     if (type == nullptr) return PyRef();
-    const auto rows = static_cast<Py_ssize_t>(shape.rows);
-    const auto columns = static_cast<Py_ssize_t>(shape.columns);
-    constexpr Py_ssize_t itemsize = 8;
+    constexpr Py_intptr_t itemsize = 8;
     static_assert(sizeof(double) == itemsize && sizeof(std::uint64_t) == itemsize &&
                   sizeof(std::int64_t) == itemsize);
     PyRef object = PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return object;
     auto* exporter = reinterpret_cast<ExporterObject*>(object.get());
     new (&exporter->owner) MemoryOwner(std::move(owner));
-    exporter->data = data != nullptr ? const_cast<void*>(data) : &empty_storage;
-    exporter->itemsize = itemsize;
-    exporter->format = format_of(element);
-    exporter->writable = writable;
+    const auto rows = static_cast<Py_intptr_t>(shape.rows);
+    const auto columns = static_cast<Py_intptr_t>(shape.columns);
+    const int nd = shape.columns == 0 ? 1 : 2;
     exporter->shape[0] = rows;
-    exporter->strides[0] = (shape.columns == 0 ? 1 : columns) * itemsize;
-    if (shape.columns == 0) {
-        exporter->ndim = 1;
-        exporter->shape[1] = 0;
-        exporter->strides[1] = 0;
-        exporter->length = rows * itemsize;
-    } else {
-        exporter->ndim = 2;
-        exporter->shape[1] = columns;
-        exporter->strides[1] = itemsize;
-        exporter->length = rows * columns * itemsize;
-    }
+    exporter->shape[1] = columns;
+    exporter->strides[0] = (nd == 1 ? 1 : columns) * itemsize;
+    exporter->strides[1] = itemsize;
+    // One row (or one column) is contiguous both ways; NumPy would find that out itself.
+    int flags = kCContiguous | kAligned | kNotSwapped;
+    if (nd == 1 || rows <= 1 || columns <= 1) flags |= kFContiguous;
+    if (writable) flags |= kWriteable;
+    exporter->interface = ArrayInterface{
+        2,
+        nd,
+        kind_of(element),
+        static_cast<int>(itemsize),
+        flags,
+        exporter->shape,
+        exporter->strides,
+        data != nullptr ? const_cast<void*>(data) : &empty_storage,
+        nullptr,
+    };
     return object;
 }
 

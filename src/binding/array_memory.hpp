@@ -1,4 +1,4 @@
-// Memory handed to NumPy through the buffer protocol, kept valid by the object that exports it.
+// Memory handed to NumPy through its array interface, kept valid by the object that exports it.
 #pragma once
 
 #include <Python.h>
@@ -28,12 +28,14 @@ struct ArrayShape {
 };
 
 /// A new exporter of the memory at `data`, laid out as `shape`, kept valid by `owner` for
-/// as long as the exporter (and so every buffer taken from it) lives. A read-only exporter
-/// refuses writable buffer requests with BufferError; a writable one should only be made
-/// over memory nobody else sees, such as a result vector moved into `owner`. `data` may be
-/// null for an empty shape. The owner must not refer back to the exporter (it is not tracked
-/// by the garbage collector). Null with a Python error set on failure.
-python::PyRef export_memory(MemoryOwner owner, const void* data, Element element,
-                            ArrayShape shape, bool writable) noexcept;
+/// as long as the exporter lives. numpy.asarray of it gives an array whose base is the
+/// exporter itself, so nothing reachable from the array can cut it from its memory. The
+/// arrays of a read-only exporter are read-only and cannot be made writable; a writable one
+/// should only be made over memory nobody else sees, such as a result vector moved into
+/// `owner`. `data` may be null for an empty shape. The owner must not refer back to the
+/// exporter (it is not tracked by the garbage collector). Null with a Python error set on
+/// failure.
+python::PyRef export_memory(MemoryOwner owner, const void* data, Element element, ArrayShape shape,
+                            bool writable) noexcept;
 
 }  // namespace ordavin::binding

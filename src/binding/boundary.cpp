@@ -8,12 +8,12 @@
 #include "python/py_ref.hpp"
 #include "python/python_error.hpp"
 #include "util/interruption.hpp"
+#include "util/memory_policy.hpp"
 
 namespace ordavin::binding {
 
 using python::PyRef;
 using python::PythonErrorAlreadySet;
-
 
 namespace {
 
@@ -55,6 +55,8 @@ void translate_current_exception() noexcept {
     } catch (const util::Interrupted&) {
         // The interruption check stopped the computation because a signal handler raised.
         if (!PyErr_Occurred()) raise_panic("a computation was interrupted but no error is set");
+    } catch (const util::MemoryRequestTooLarge& error) {
+        PyErr_SetString(PyExc_MemoryError, error.what());
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {

@@ -11,19 +11,18 @@
 #include <string_view>
 #include <type_traits>
 
-#include "python/py_ref.hpp"
-#include "python/python_error.hpp"
 #include "binding/numeric_buffer.hpp"
 #include "binding/text.hpp"
+#include "python/py_ref.hpp"
+#include "python/python_error.hpp"
 #include "util/fresh_memory.hpp"
 #include "util/memory_policy.hpp"
 
 namespace ordavin::binding {
 
-using python::PyRef;
 using python::fetch_error;
 using python::FetchedError;
-
+using python::PyRef;
 
 namespace {
 
@@ -122,10 +121,14 @@ bool read_double_buffer(PyObject* object, Py_ssize_t columns, std::vector<Elemen
     }
     const auto count = static_cast<std::size_t>(view.shape[0]);
     // Copied straight into fresh memory: resizing first would zero every page before the copy
-    // writes it again.
+    // writes it again. A memoryview may start at any byte, so the elements are copied as bytes.
     util::reserve_fresh(out, count);
-    const auto* first = static_cast<const Element*>(view.buf);
-    out.insert(out.end(), first, first + count);
+    const auto* first = static_cast<const char*>(view.buf);
+    for (std::size_t i = 0; i < count; ++i) {
+        Element element;
+        std::memcpy(&element, first + i * sizeof(Element), sizeof(Element));
+        out.push_back(element);
+    }
     PyBuffer_Release(&view);
     return true;
 }
@@ -262,7 +265,7 @@ private:
             if (count > std::numeric_limits<std::uint64_t>::max() / extent) throw std::bad_alloc();
             count *= extent;
         }
-        util::check_fits_in_memory(count, sizeof(Point));
+        util::check_fits_in_memory(count, sizeof(Point), "points");
         return static_cast<std::size_t>(count);
     }
 
@@ -416,7 +419,8 @@ std::optional<FloatColumn> FloatColumnForm::convert(PyObject* object, const char
     FloatColumn column;
     if (std::optional<NumericBuffer> buffer = NumericBuffer::of(object)) {
         if (buffer->shape().size() == 1) {
-            column.array = std::make_shared<NumericBuffer>(std::move(*buffer));
+            column.values = buffer->values();
+            column.from_array = true;
             return column;
         }
     }
@@ -426,9 +430,24 @@ std::optional<FloatColumn> FloatColumnForm::convert(PyObject* object, const char
     return column;
 }
 
+std::optional<FloatColumn> LastFloatColumnForm::convert(PyObject* object, const char* name) {
+    if (std::optional<NumericBuffer> buffer = NumericBuffer::of(object)) {
+        if (buffer->shape().size() == 1) {
+            FloatColumn column;
+            column.array = std::make_shared<NumericBuffer>(std::move(*buffer));
+            column.from_array = true;
+            return column;
+        }
+    }
+    return FloatColumnForm::convert(object, name);
+}
+
 std::optional<std::vector<Point>> paired_points(const FloatColumn& x, const FloatColumn& y) {
-    if (!x.array || !y.array || x.array->shape()[0] != y.array->shape()[0]) return std::nullopt;
-    return NumericBuffer::paired_points(*x.array, *y.array);
+    if (!x.from_array || x.array || !y.array ||
+        static_cast<std::size_t>(y.array->shape()[0]) != x.values.size()) {
+        return std::nullopt;
+    }
+    return y.array->points_beside(x.values);
 }
 
 std::optional<Point> PointForm::convert(PyObject* object, const char* name) {

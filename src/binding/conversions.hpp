@@ -50,24 +50,36 @@ struct FloatListForm {
     static std::optional<std::vector<double>> convert(PyObject* object, const char* name);
 };
 
-/// A coordinate list as FloatListForm reads it, except that a one-dimensional NumPy array of
-/// real numbers is held as it is and read when the path is built: two columns of one length
-/// then go straight into the points (see paired_points), without two coordinate vectors.
+/// A coordinate list as FloatListForm reads it, remembering whether it was a one-dimensional
+/// NumPy array of real numbers. Only the last parameter of a call may hold such an array
+/// unread (LastFloatColumnForm): nothing is converted after it, so no code can change the array
+/// between its conversion and the call that reads it.
 struct FloatColumn {
-    std::vector<double> values;
-    std::shared_ptr<NumericBuffer> array;  // set for an array, whose values are not yet read
+    std::vector<double> values;            // unless `array` is set
+    std::shared_ptr<NumericBuffer> array;  // set for an array not yet read
+    bool from_array = false;
 
     /// The values, read from the array if there is one. Throws std::bad_alloc.
     std::vector<double> take();
 };
 
+/// A coordinate list, read when converted.
 struct FloatColumnForm {
     using Value = FloatColumn;
     static std::optional<FloatColumn> convert(PyObject* object, const char* name);
 };
 
-/// The points (x[i], y[i]) when both columns are arrays of the same length; nothing otherwise,
-/// and then the columns are built into a path as coordinate lists. Throws std::bad_alloc.
+/// A coordinate list as FloatColumnForm reads it, except that a one-dimensional NumPy array of
+/// real numbers is held as it is and read when the call runs: for the last parameter only.
+struct LastFloatColumnForm {
+    using Value = FloatColumn;
+    static std::optional<FloatColumn> convert(PyObject* object, const char* name);
+};
+
+/// The points (x[i], y[i]) when x came from an array and y is an array not yet read, of the
+/// same length: y goes straight into the points, without a coordinate vector of its own.
+/// Nothing otherwise, and then the columns are built into a path as coordinate lists. Throws
+/// std::bad_alloc.
 std::optional<std::vector<Point>> paired_points(const FloatColumn& x, const FloatColumn& y);
 
 /// A sequence of exactly two numbers.

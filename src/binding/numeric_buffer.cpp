@@ -95,7 +95,8 @@ std::size_t checked_count(const Py_buffer& view, int dimensions, std::size_t byt
         if (count > std::numeric_limits<std::uint64_t>::max() / extent) throw std::bad_alloc();
         count *= extent;
     }
-    util::check_fits_in_memory(count, bytes_each);
+    util::check_fits_in_memory(count, bytes_each,
+                               bytes_each == sizeof(Point) ? "points" : "values");
     return static_cast<std::size_t>(count);
 }
 
@@ -293,6 +294,13 @@ bool NumericBuffer::native_doubles() const noexcept {
     return element_ == StoredElement::Float64 && !swapped_;
 }
 
+bool NumericBuffer::contiguous_native_doubles() const noexcept {
+    // Unaligned memory (np.frombuffer at an odd offset) is read element by element through
+    // memcpy: a double* into it would be undefined behaviour.
+    return native_doubles() && PyBuffer_IsContiguous(&view_, 'C') &&
+           reinterpret_cast<std::uintptr_t>(view_.buf) % alignof(double) == 0;
+}
+
 std::vector<double> NumericBuffer::values() const {
     const std::size_t count = checked_count(view_, 1, sizeof(double));
     std::vector<double> out;
@@ -300,7 +308,7 @@ std::vector<double> NumericBuffer::values() const {
     // loop writes it again.
     util::reserve_fresh(out, count);
     if (count == 0) return out;
-    if (native_doubles() && PyBuffer_IsContiguous(&view_, 'C')) {
+    if (contiguous_native_doubles()) {
         const auto* first = static_cast<const double*>(view_.buf);
         out.insert(out.end(), first, first + count);
         return out;
@@ -315,7 +323,7 @@ std::vector<Point> NumericBuffer::points() const {
     std::vector<Point> out;
     util::reserve_fresh(out, count);
     if (count == 0) return out;
-    if (native_doubles() && PyBuffer_IsContiguous(&view_, 'C')) {
+    if (contiguous_native_doubles()) {
         const auto* first = static_cast<const Point*>(view_.buf);
         out.insert(out.end(), first, first + count);
         return out;
@@ -324,27 +332,23 @@ std::vector<Point> NumericBuffer::points() const {
     return out;
 }
 
-std::vector<Point> NumericBuffer::paired_points(const NumericBuffer& x, const NumericBuffer& y) {
-    const std::size_t count = checked_count(x.view_, 1, sizeof(Point));
+std::vector<Point> NumericBuffer::points_beside(std::span<const double> xs) const {
+    const std::size_t count = checked_count(view_, 1, sizeof(Point));
     std::vector<Point> out;
-    // Columns of native doubles, the usual case (a[:, 0] and a[:, 1] of a float64 array), are
-    // read straight into the points; any other pair is read column by column first.
-    if (!x.native_doubles() || !y.native_doubles()) {
-        const std::vector<double> xs = x.values();
-        const std::vector<double> ys = y.values();
+    // A column of native doubles, the usual case (a[:, 1] of a float64 array), is read straight
+    // into the points; any other is read into a column first.
+    if (!native_doubles()) {
+        const std::vector<double> ys = values();
         util::reserve_fresh(out, count);
         for (std::size_t i = 0; i < count; ++i) out.push_back(Point{xs[i], ys[i]});
         return out;
     }
     util::reserve_fresh(out, count);
-    const char* x_first = static_cast<const char*>(x.view_.buf);
-    const char* y_first = static_cast<const char*>(y.view_.buf);
-    const Py_ssize_t x_stride = x.view_.strides[0];
-    const Py_ssize_t y_stride = y.view_.strides[0];
+    const char* first = static_cast<const char*>(view_.buf);
+    const Py_ssize_t stride = view_.strides[0];
     for (std::size_t i = 0; i < count; ++i) {
-        const auto offset = static_cast<Py_ssize_t>(i);
-        out.push_back(Point{read<double, false>(x_first + offset * x_stride),
-                            read<double, false>(y_first + offset * y_stride)});
+        out.push_back(
+            Point{xs[i], read<double, false>(first + static_cast<Py_ssize_t>(i) * stride)});
     }
     return out;
 }

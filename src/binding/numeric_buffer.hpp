@@ -61,16 +61,18 @@ public:
     /// entry is 2. Throws std::bad_alloc when the points cannot fit in memory.
     std::vector<Point> points() const;
 
-    /// The points (x[i], y[i]) of two one-dimensional arrays of the same length, read in one
-    /// pass, without the two coordinate vectors. Precondition: both shapes are (n,) with the
-    /// same n. Throws std::bad_alloc when the points cannot fit in memory.
-    static std::vector<Point> paired_points(const NumericBuffer& x, const NumericBuffer& y);
+    /// The points (xs[i], y[i]) of this one-dimensional array y, read in one pass, without a
+    /// vector of its own. Precondition: shape() is (xs.size(),). Throws std::bad_alloc when the
+    /// points cannot fit in memory.
+    std::vector<Point> points_beside(std::span<const double> xs) const;
 
 private:
     NumericBuffer(const Py_buffer& view, StoredElement element, bool swapped) noexcept;
 
     /// Whether the elements are doubles in this machine's byte order, copied as they are.
     bool native_doubles() const noexcept;
+    /// Whether the elements are native doubles, C-contiguous and aligned: copied in one block.
+    bool contiguous_native_doubles() const noexcept;
 
     Py_buffer view_;
     StoredElement element_;

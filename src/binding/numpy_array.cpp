@@ -24,15 +24,11 @@ static_assert(sizeof(Point) == 2 * sizeof(double) && offsetof(Point, y) == sizeo
 PyObject* numpy_asarray = nullptr;
 PyTypeObject* numpy_ndarray = nullptr;
 
-/// numpy.asarray of a memoryview of the exporter: NumPy reads the shape, the strides, the
-/// element format and the read-only flag from the buffer. The memoryview is made here, so
-/// that a failing buffer request is reported (numpy.asarray of the exporter itself would
-/// hide it and build a 0-d object array).
+/// numpy.asarray of the exporter: NumPy reads the shape, the strides, the element type and
+/// the read-only flag from its array interface, and makes the exporter the array's base.
 PyRef array_over(PyRef exporter) noexcept {
     if (!exporter || !load_numpy()) return PyRef();
-    PyRef memory = PyRef::steal(PyMemoryView_FromObject(exporter.get()));
-    if (!memory) return memory;
-    PyRef array = PyRef::steal(PyObject_CallOneArg(numpy_asarray, memory.get()));
+    PyRef array = PyRef::steal(PyObject_CallOneArg(numpy_asarray, exporter.get()));
     if (!array) return array;
     if (Py_TYPE(array.get()) != numpy_ndarray) {
         PyErr_SetString(PyExc_SystemError, "numpy.asarray did not return a numpy.ndarray");
@@ -46,20 +42,22 @@ PyRef array_over(PyRef exporter) noexcept {
 bool load_numpy() noexcept {
     if (numpy_asarray != nullptr) return true;
     PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
-    PyRef asarray =
-        numpy ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "asarray")) : PyRef();
+    PyRef asarray = numpy ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "asarray")) : PyRef();
     PyRef ndarray =
         asarray ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "ndarray")) : PyRef();
     if (ndarray && !PyType_Check(ndarray.get())) {
         PyErr_SetString(PyExc_TypeError, "numpy.ndarray is not a class");
         ndarray = PyRef();
     }
-    if (!ndarray) {
+    // Only a failed import means NumPy is missing: a KeyboardInterrupt or a MemoryError
+    // during the import is reported as it is.
+    if (!ndarray && PyErr_ExceptionMatches(PyExc_ImportError)) {
         python::raise_from(PyExc_ImportError,
                            "Path.arrays needs NumPy; install it with: pip install numpy",
                            python::fetch_error());
         return false;
     }
+    if (!ndarray) return false;
     numpy_asarray = asarray.release();
     numpy_ndarray = reinterpret_cast<PyTypeObject*>(ndarray.release());
     return true;

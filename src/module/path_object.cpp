@@ -37,6 +37,7 @@ namespace {
 
 using binding::FloatForm;
 using binding::FloatColumnForm;
+using binding::LastFloatColumnForm;
 using binding::IndexForm;
 using binding::Method;
 using binding::NoneOr;
@@ -96,7 +97,8 @@ PyCFunction as_cfunction(Function function) {
 // ---- construction ----------------------------------------------------------------------
 
 /// A path from coordinate lists. Equal lengths make x and y mirror the points, so a path of
-/// two array columns is its points alone, read in one pass; x and y come from them later.
+/// two array columns is its points alone: y is read straight into them beside x's values, and
+/// x and y come from the points later.
 Path path_from_columns(binding::FloatColumn x, binding::FloatColumn y) {
     if (std::optional<std::vector<Point>> points = binding::paired_points(x, y)) {
         return Path::from_points(std::move(*points));
@@ -104,10 +106,10 @@ Path path_from_columns(binding::FloatColumn x, binding::FloatColumn y) {
     return Path::from_coordinates(x.take(), y.take());
 }
 
-const Method<NoneOr<PointListForm>, NoneOr<FloatColumnForm>, NoneOr<FloatColumnForm>> kNew(
+const Method<NoneOr<PointListForm>, NoneOr<FloatColumnForm>, NoneOr<LastFloatColumnForm>> kNew(
     "Path.__new__()", optional<NoneOr<PointListForm>>("points", std::nullopt),
     optional<NoneOr<FloatColumnForm>>("x", std::nullopt),
-    optional<NoneOr<FloatColumnForm>>("y", std::nullopt));
+    optional<NoneOr<LastFloatColumnForm>>("y", std::nullopt));
 
 PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
     return binding::dispatch(
@@ -141,8 +143,9 @@ PyObject* from_points(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     });
 }
 
-const Method<FloatColumnForm, FloatColumnForm> kFromCoordinates(
-    "Path.from_coordinates()", required<FloatColumnForm>("x"), required<FloatColumnForm>("y"));
+const Method<FloatColumnForm, LastFloatColumnForm> kFromCoordinates(
+    "Path.from_coordinates()", required<FloatColumnForm>("x"),
+    required<LastFloatColumnForm>("y"));
 
 PyObject* from_coordinates(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {

@@ -115,6 +115,18 @@ def entry_points():
     add("from_coordinates unequal lengths", lambda: Path.from_coordinates(xs, ys[:4]), nothing)
     add("from_coordinates(arrays)", lambda x, y: Path.from_coordinates(x, y),
         lambda: (array(xs), array(ys)), needs=["numpy"])
+    add("Path(x=array, y=list)", lambda x: Path(x=x, y=ys), lambda: (array(xs),),
+        needs=["numpy"])
+
+    def unaligned(values):
+        numpy = importlib.import_module("numpy")
+        source = numpy.ascontiguousarray(values, dtype=float)
+        raw = numpy.zeros(source.nbytes + 1, dtype=numpy.uint8)
+        raw[1:] = numpy.frombuffer(source.tobytes(), numpy.uint8)
+        return numpy.frombuffer(raw.data, float, source.size, 1).reshape(source.shape)
+
+    add("from_points(unaligned array)", lambda a: Path.from_points(a),
+        lambda: (unaligned(points),), needs=["numpy"])
     add("from_coordinates(sequences)",
         lambda: Path.from_coordinates(Sequence(xs), Sequence(ys)), nothing)
     add("from_coordinates missing 1 argument", lambda: Path.from_coordinates(xs), nothing)

@@ -68,6 +68,10 @@ ALL_NAMES = sorted({n for names in [*METHODS.values(), *STATICS.values(), *VIEW_
 # ---- hostile objects -------------------------------------------------------------------------
 
 
+# The arrays drawn for the current call, which a "resize" hook reallocates under the call.
+DRAWN_ARRAYS = []
+
+
 class Hostile:
     """Every conversion hook misbehaves in the way `mode` says."""
 
@@ -81,6 +85,13 @@ class Hostile:
             raise TypeError("hostile")
         if self.mode == "mutate" and isinstance(self.value, list):
             self.value.clear()
+            return 1.0
+        if self.mode == "resize":
+            for drawn in DRAWN_ARRAYS:
+                try:  # moves the array's memory: a reader holding its old address reads freed memory
+                    drawn.resize(8 * drawn.size + 8, refcheck=False)
+                except ValueError:  # not the owner of its memory
+                    pass
             return 1.0
         return self.value
 
@@ -130,7 +141,8 @@ def arrays():
                               (2, 2, 1), (2, 3, 2)])
     dtypes = st.sampled_from(["f8", ">f8", "f4", ">f4", "f2", "g", "i8", ">i4", "u8", "u1",
                               "bool", "O", "c16", "U1", "M8[s]"])
-    layouts = st.sampled_from(["C", "F", "reversed", "strided", "column", "broadcast"])
+    layouts = st.sampled_from(["C", "F", "reversed", "strided", "column", "broadcast",
+                               "unaligned", "memoryview"])
 
     @st.composite
     def make(draw):
@@ -147,13 +159,23 @@ def arrays():
             result = result[:, 0]
         elif layout == "broadcast" and result.ndim == 1 and result.size:
             result = np.broadcast_to(result[:1], (4, *result.shape[1:]))
+        elif layout == "unaligned" and result.dtype.kind in "fiub":
+            # The same values one byte into a buffer: C-contiguous, native, not aligned.
+            raw = np.zeros(result.nbytes + 1, dtype=np.uint8)
+            raw[1:] = np.frombuffer(np.ascontiguousarray(result).tobytes(), np.uint8)
+            result = np.frombuffer(raw.data, result.dtype, result.size, 1).reshape(result.shape)
+        elif layout == "memoryview" and result.dtype.kind in "fiub":
+            # A buffer the caller may release once the call has read it.
+            result = memoryview(np.ascontiguousarray(result))
+        if isinstance(result, np.ndarray) and result.flags.owndata:
+            DRAWN_ARRAYS.append(result)
         return result
 
     return make()
 
 
 def hostile(children):
-    modes = st.sampled_from(["raise", "raise_type", "return", "mutate"])
+    modes = st.sampled_from(["raise", "raise_type", "return", "mutate", "resize"])
     return st.builds(Hostile, modes, st.one_of(children, st.just([1.0, 2.0])))
 
 
@@ -236,6 +258,8 @@ def fuzz_one(call):
         if type(error).__name__ != "PanicException":
             raise
         outcomes["PanicException"] += 1
+    finally:
+        DRAWN_ARRAYS.clear()
     for receiver, before in zip(RECEIVERS, SNAPSHOTS):
         assert repr((receiver.points, receiver.x, receiver.y)) == before
 

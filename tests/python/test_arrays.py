@@ -142,8 +142,6 @@ def test_views_share_memory_and_refuse_writes(name):
         array[0] = 1.0
     with pytest.raises(ValueError):  # nor through a view of the view
         array[:1].setflags(write=True)
-    with pytest.raises(TypeError):  # the memory behind the array is read-only too
-        memoryview(array.base).cast("B")[0] = 0
     assert array.tobytes() == packed(getattr(path, name))
 
 
@@ -205,6 +203,95 @@ def test_arrays_outlive_their_path_and_view_and_release_it():
     array = path.arrays.points
     del array
     assert sys.getrefcount(path) == references
+
+
+def base_chain(array):
+    """Every object an array's `.base` leads to, tuples opened."""
+    found, pending = [], [array.base]
+    while pending:
+        item = pending.pop()
+        if item is None or any(item is seen for seen in found):
+            continue
+        found.append(item)
+        pending.extend(item if isinstance(item, tuple) else [getattr(item, "base", None)])
+    return found
+
+
+def test_nothing_reachable_from_an_array_cuts_it_from_its_memory():
+    # Whatever code does with what an array leads to (release it, drop every other
+    # reference, collect), the array keeps reading the memory it was made over.
+    rng = np.random.default_rng(3)
+    coordinates = rng.normal(size=(300, 2))
+    path = Path(coordinates)
+    view = path.arrays
+    arrays = [getattr(view, name) for name in PER_POINT]
+    arrays += [view.index_from_point(coordinates[:60].reshape(3, 20, 2)),
+               view.path_length_from_point(coordinates[:7]), view.compute_circle_fit_curvature(),
+               *view.find_circle_segments(0, 300)]
+    expected = [a.tobytes() for a in arrays]
+    for array in arrays:
+        for item in base_chain(array):
+            assert not isinstance(item, memoryview)
+            if hasattr(item, "release"):
+                item.release()
+            if not isinstance(item, np.ndarray):  # no buffer to take and release either
+                with pytest.raises(TypeError):
+                    memoryview(item)
+    del path, view
+    gc.collect()
+    churn = [Path(rng.normal(size=(300, 2))).arrays.curvature for _ in range(20)]
+    assert [a.tobytes() for a in arrays] == expected
+    writable = arrays[len(PER_POINT)]
+    writable[:] = 7  # results are the caller's own memory
+    assert (writable == 7).all() and churn
+
+
+def test_numpy_failing_to_allocate_a_view_is_memory_error_never_a_copy():
+    # Every allocation of the interpreter's allocators fails once, in turn, while a view or a
+    # result is made: each attempt gives MemoryError or the real shared, read-only view.
+    result = run_isolated(
+        "import _testcapi, numpy as np, ordavin\n"
+        "p = ordavin.Path.from_points(np.random.default_rng(0).normal(size=(50, 2)))\n"
+        "q = np.zeros((7, 2))\n"
+        "for name, get in [('x', lambda: p.arrays.x), ('points', lambda: p.arrays.points),\n"
+        "                  ('lengths', lambda: p.arrays.path_length_from_point(q))]:\n"
+        "    get()\n"
+        "    for k in range(60):\n"
+        "        _testcapi.set_nomemory(k, k + 1)\n"
+        "        try:\n"
+        "            a = get()\n"
+        "        except MemoryError:\n"
+        "            continue\n"
+        "        except BaseException as error:\n"
+        "            print(name, k, type(error).__name__, error)\n"
+        "            continue\n"
+        "        finally:\n"
+        "            _testcapi.remove_mem_hooks()\n"
+        "        shared = name == 'lengths' or (np.shares_memory(a, get()) and not a.flags.writeable)\n"
+        "        if a.flags.owndata or not shared:\n"
+        "            print(name, k, 'a copy')\n"
+        "print('done')\n"
+    )
+    assert result.stdout == "done\n", result.stdout + result.stderr
+
+
+def test_interrupted_import_of_numpy_is_not_reported_as_missing_numpy():
+    result = run_isolated(
+        "import builtins, ordavin\n"
+        "real_import = builtins.__import__\n"
+        "path = ordavin.Path([(0, 0), (1, 1)])\n"
+        "for error in (KeyboardInterrupt, MemoryError, SystemExit):\n"
+        "    builtins.__import__ = lambda name, *a, error=error, **k: (\n"
+        "        (_ for _ in ()).throw(error()) if name == 'numpy' else real_import(name, *a, **k))\n"
+        "    try:\n"
+        "        path.arrays\n"
+        "    except BaseException as caught:\n"
+        "        print(type(caught).__name__)\n"
+        "builtins.__import__ = real_import\n"
+        "print(path.arrays.x.tolist())\n"
+    )
+    assert result.stdout.splitlines() == ["KeyboardInterrupt", "MemoryError", "SystemExit",
+                                          "[0.0, 1.0]"], result.stderr
 
 
 @pytest.mark.parametrize("name", PER_POINT)

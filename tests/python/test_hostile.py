@@ -255,6 +255,54 @@ def test_coordinate_arrays_of_other_dtypes_and_strides():
 # ---- sizes and indices -----------------------------------------------------------------------
 
 
+class ResizesWhenRead:
+    """A number whose conversion resizes (and so reallocates) an array given earlier."""
+
+    def __init__(self, array_):
+        self.array = array_
+
+    def __float__(self):
+        self.array.resize(64 * self.array.size, refcheck=False)
+        return 1.0
+
+
+@pytest.mark.parametrize("make", [lambda x, y: Path(x=x, y=y), Path.from_coordinates])
+def test_a_path_holds_what_each_array_held_when_it_was_converted(make):
+    x = np.array([5.0, 6.0, 7.0])
+    path = make(x, [ResizesWhenRead(x), 2.0, 3.0])
+    assert x.size == 192  # the conversion of y did resize x
+    assert path.x == [5.0, 6.0, 7.0] and path.y == [1.0, 2.0, 3.0]
+
+
+def unaligned(values):
+    """A C-contiguous, native float64 array that starts one byte into its memory."""
+    raw = np.zeros(values.size * 8 + 1, dtype=np.uint8)
+    array_ = np.frombuffer(raw.data, dtype=np.float64, count=values.size, offset=1)
+    array_ = array_.reshape(values.shape)
+    raw[1:] = np.frombuffer(np.ascontiguousarray(values, dtype=np.float64).tobytes(), np.uint8)
+    assert not array_.flags.aligned and array_.flags.c_contiguous
+    return array_
+
+
+def test_unaligned_arrays_read_like_aligned_ones():
+    points = np.array([[0.5, -1.0], [2.0, 3.0], [7.0, -0.0], [1e300, 5e-324]])
+    path = Path.from_points(unaligned(points))
+    assert path.points == points.tolist()
+    assert Path(x=unaligned(points[:, 0]), y=unaligned(points[:, 1])).points == points.tolist()
+    assert Path.from_points(memoryview(unaligned(points))).points == points.tolist()
+    queries = points[:3] + 0.25
+    assert (path.arrays.path_length_from_point(unaligned(queries)).tobytes() ==
+            path.arrays.path_length_from_point(queries).tobytes())
+
+
+def test_memory_error_says_what_was_asked_for(line):
+    error = outcome(lambda: line.resampled_path(10**12))
+    assert type(error) is MemoryError
+    assert str(error) == "resampled_path: 1000000000000 points need 32.0 TB"
+    error = outcome(lambda: Path.from_points(np.broadcast_to([1.0, 2.0], (2**50, 2))))
+    assert type(error) is MemoryError and str(error) == "1125899906842624 points need 18.0 PB"
+
+
 @pytest.mark.parametrize("count", [10**12, 2**64 - 1, 2**63])
 def test_impossible_point_counts_raise_memory_error(line, count):
     assert type(outcome(lambda: line.resampled_path(count))) is MemoryError

@@ -14,6 +14,7 @@ traced memory does not grow.
 import array
 import copy
 import gc
+import importlib
 import math
 import os
 import pathlib
@@ -132,6 +133,24 @@ def row_matrix(rows, columns):
     return memoryview(flat).cast("B").cast("d", (rows, columns))
 
 
+def unaligned_matrix(rows, columns):
+    """row_matrix's doubles one byte into their memory: C-contiguous, not aligned."""
+    raw = bytearray(1) + memoryview(row_matrix(rows, columns)).cast("B").tobytes()
+    return memoryview(raw)[1:].cast("d", (rows, columns))
+
+
+def resizing_coordinates():
+    """x an array, and y a list whose first number reallocates x while it is read."""
+    x = importlib.import_module("numpy").arange(4.0)
+
+    class Resizing:
+        def __float__(self):
+            x.resize(64, refcheck=False)
+            return 1.0
+
+    return x, [Resizing(), 2.0, 3.0, 4.0]
+
+
 # ---- the cases ------------------------------------------------------------------------------
 
 LINE = [[0.0, 0.0], [1.0, 0.0], [2.0, 0.0], [3.0, 0.0]]
@@ -151,6 +170,7 @@ CASES = [
     ("from_points list", lambda: Path.from_points(LINE), Path),
     ("from_points tuples", lambda: Path.from_points(((0, 0), (1, 1))), Path),
     ("from_points buffer", lambda: Path.from_points(row_matrix(4, 2)), Path),
+    ("from_points unaligned buffer", lambda: Path.from_points(unaligned_matrix(4, 2)), Path),
     ("from_points buffer (n,3)", lambda: Path.from_points(row_matrix(4, 3)), NotImplementedError),
     ("from_points str", lambda: Path.from_points("ab"), TypeError),
     ("from_points int", lambda: Path.from_points(5), TypeError),
@@ -294,6 +314,8 @@ VIEW_CASES = [
     ("arrays empty", lambda: (EMPTY.arrays.points, EMPTY.arrays.curvature), tuple),
     ("arrays points", lambda: VIEW.points, NDArray),
     ("arrays write", lambda: VIEW.x.__setitem__(0, 1.0), ValueError),
+    ("arrays base", lambda: VIEW.points.base, tuple),
+    ("new x array y resizing", lambda: Path(*(lambda xy: (None, *xy))(resizing_coordinates())), Path),
     ("arrays wrong receiver", lambda: PathArrays.__dict__["x"].__get__(P, Path), TypeError),
     ("arrays compute_circle_fit_curvature", lambda: VIEW.compute_circle_fit_curvature(), NDArray),
     ("arrays compute_circle_fit_curvature bad", lambda: VIEW.compute_circle_fit_curvature("x"), TypeError),

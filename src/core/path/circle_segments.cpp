@@ -1,9 +1,11 @@
 // The decomposition of a path into circular arcs, and the per-point curvature it yields.
+#include "path/circle_segments.hpp"
+
 #include <algorithm>
 #include <span>
 #include <string>
 
-#include "path/circle_segments.hpp"
+#include "util/interruption.hpp"
 #include "util/panic.hpp"
 #include "util/taubin_circle_fit.hpp"
 
@@ -18,16 +20,20 @@ struct Decomposition {
     std::span<const double> y;
     double max_rmse = 0.0;
     std::vector<CircleSegment>& segments;
+    util::InterruptionPoll poll{};
 
     // The fit of the points start <= i < end, which callers keep at three or more.
-    util::CircleFit fit(std::uint64_t start, std::uint64_t end) const {
+    util::CircleFit fit(std::uint64_t start, std::uint64_t end) {
         const auto length = static_cast<std::size_t>(end - start);
+        // A fit reads its points a few times and decomposes a 3 x 3 system: some tens of
+        // nanoseconds a point, and a call of the solver on top.
+        poll.add(40 * static_cast<std::uint64_t>(length) + 2000);
         const auto begin = static_cast<std::size_t>(start);
-        const auto result = util::taubin_circle_fit(x.subspan(begin, length),
-                                                    y.subspan(begin, length));
+        const auto result =
+            util::taubin_circle_fit(x.subspan(begin, length), y.subspan(begin, length));
         if (!result) {
-            throw Panic("find_circle_segments: the circle fit of points " +
-                        std::to_string(start) + " to " + std::to_string(end) + " failed");
+            throw Panic("find_circle_segments: the circle fit of points " + std::to_string(start) +
+                        " to " + std::to_string(end) + " failed");
         }
         return *result;
     }
@@ -75,15 +81,16 @@ struct Decomposition {
 std::vector<CircleSegment> find_circle_segments(const Path& path, std::uint64_t start,
                                                 std::uint64_t end, double max_rmse) {
     if (start > end) {
-        throw Panic("find_circle_segments: start " + std::to_string(start) +
-                    " is after end " + std::to_string(end));
+        throw Panic("find_circle_segments: start " + std::to_string(start) + " is after end " +
+                    std::to_string(end));
     }
     // Fewer than three points are a segment of curvature 0 without any fit, so such a range
     // is never compared with the number of points.
     if (end - start < 3) return {CircleSegment{start, end, 0.0}};
     if (end > path.x().size() || end > path.y().size()) {
         throw Panic("find_circle_segments: end " + std::to_string(end) + " is past the " +
-                    std::to_string(std::min(path.x().size(), path.y().size())) + " points of the path");
+                    std::to_string(std::min(path.x().size(), path.y().size())) +
+                    " points of the path");
     }
     std::vector<CircleSegment> segments;
     // A decomposition rarely has more segments than a third of its points.

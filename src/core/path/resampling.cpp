@@ -7,6 +7,7 @@
 #include "spline/even_sampler.hpp"
 #include "spline/spline.hpp"
 #include "util/fresh_memory.hpp"
+#include "util/interruption.hpp"
 #include "util/linspace.hpp"
 #include "util/make_spline.hpp"
 #include "util/memory_policy.hpp"
@@ -54,11 +55,13 @@ std::vector<Point> resample(std::span<const double> lengths, Values values,
     spline::EvenSampler sampler(spline, samples, number_points);
     std::vector<Point> points;
     util::reserve_fresh(points, static_cast<std::size_t>(number_points));
-    for (std::uint64_t k = 0; k < number_points; ++k) {
-        const auto sample = sampler.sample(k);
-        // Outside the keys, or without a neighbouring key, the point stays (0, 0).
-        points.push_back(sample ? point_of(sample->value) : Point{});
-    }
+    util::for_each_block(number_points, 8, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const auto sample = sampler.sample(k);
+            // Outside the keys, or without a neighbouring key, the point stays (0, 0).
+            points.push_back(sample ? point_of(sample->value) : Point{});
+        }
+    });
     return points;
 }
 
@@ -73,8 +76,7 @@ std::vector<Point> resample(std::span<const double> lengths, Values values,
 
 }  // namespace
 
-Path resampled_path(const Path& path, std::uint64_t number_points,
-                    ResamplingType resampling_type) {
+Path resampled_path(const Path& path, std::uint64_t number_points, ResamplingType resampling_type) {
     const std::vector<double>& lengths = path.path_length_per_point();
     if (lengths.empty()) throw Panic("cannot resample a path without points");
     if (number_points == 0) throw Panic("cannot resample a path to zero points");
@@ -83,7 +85,7 @@ Path resampled_path(const Path& path, std::uint64_t number_points,
     if (std::isnan(lengths.back())) {
         throw Panic("cannot resample a path whose length is NaN (NaN sample parameter)");
     }
-    util::check_fits_in_memory(number_points, bytes_per_sample);
+    util::check_fits_in_memory(number_points, bytes_per_sample, "points", "resampled_path");
 
     if (path.coordinates_mirror_points()) {
         const std::vector<Point>& points = path.points();

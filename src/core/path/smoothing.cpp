@@ -45,7 +45,7 @@ std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_
     if (n < 2) throw Panic("smoothed_path needs a path of at least two points");
     // Clarabel ends the process when one of its own allocations fails, so a problem that
     // cannot fit is refused here, as MemoryError, before anything is built.
-    util::check_fits_in_memory(n, kPeakBytesPerPoint);
+    util::check_fits_in_memory(n, kPeakBytesPerPoint, "points", "smoothed_path");
     const std::vector<double>& theta = path.orientation();
     const double d = max_deviation;
 

@@ -56,8 +56,8 @@ private:
 /// body sees the items in order, so a loop split this way gives the bits it gave whole.
 template <class Body>
 void for_each_block(std::size_t count, std::uint64_t units_per_item, Body&& body) {
-    const std::size_t block = static_cast<std::size_t>(
-        std::max<std::uint64_t>(1, kWorkBetweenChecks / std::max<std::uint64_t>(1, units_per_item)));
+    const std::size_t block = static_cast<std::size_t>(std::max<std::uint64_t>(
+        1, kWorkBetweenChecks / std::max<std::uint64_t>(1, units_per_item)));
     for (std::size_t begin = 0; begin < count;) {
         const std::size_t end = count - begin > block ? begin + block : count;
         body(begin, end);

@@ -12,10 +12,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ordavin::util {
 
@@ -77,56 +79,117 @@ std::optional<std::uint64_t> read_cgroup_number(const std::string& path) noexcep
     return static_cast<std::uint64_t>(value);
 }
 
-/// The folder of this process's cgroup (v2: the "0::" line of /proc/self/cgroup).
-std::optional<std::string> cgroup_v2_folder() {
-    std::FILE* file = std::fopen("/proc/self/cgroup", "r");
-    if (file == nullptr) return std::nullopt;
-    char line[4096];
-    std::optional<std::string> folder;
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        if (std::strncmp(line, "0::", 3) != 0) continue;
-        std::string relative(line + 3);
-        while (!relative.empty() && (relative.back() == '\n' || relative.back() == '\r')) {
-            relative.pop_back();
+/// The room a cgroup folder's own limit leaves, v2 files first, then v1's; nothing when the
+/// folder sets no limit of its own.
+std::optional<std::uint64_t> folder_room(const std::string& folder) {
+    if (const std::optional<std::uint64_t> limit = read_cgroup_number(folder + "/memory.max")) {
+        std::uint64_t left =
+            room(*limit, read_cgroup_number(folder + "/memory.current").value_or(0));
+        if (const std::optional<std::uint64_t> swap_limit =
+                read_cgroup_number(folder + "/memory.swap.max")) {
+            left +=
+                room(*swap_limit, read_cgroup_number(folder + "/memory.swap.current").value_or(0));
         }
-        folder = "/sys/fs/cgroup" + (relative == "/" ? std::string() : relative);
-        break;
+        return left;
     }
-    std::fclose(file);
-    return folder;
+    const std::optional<std::uint64_t> limit =
+        read_cgroup_number(folder + "/memory.limit_in_bytes");
+    // cgroup v1 reports "no limit" as a huge page-rounded number rather than "max".
+    if (limit && *limit < (kUnlimited >> 2)) {
+        return room(*limit, read_cgroup_number(folder + "/memory.usage_in_bytes").value_or(0));
+    }
+    return std::nullopt;
 }
 
-std::uint64_t cgroup_room() noexcept {
-    try {
-        if (const std::optional<std::string> folder = cgroup_v2_folder()) {
-            const std::optional<std::uint64_t> limit = read_cgroup_number(*folder + "/memory.max");
-            if (limit) {
-                const std::uint64_t used =
-                    read_cgroup_number(*folder + "/memory.current").value_or(0);
-                std::uint64_t left = room(*limit, used);
-                const std::optional<std::uint64_t> swap_limit =
-                    read_cgroup_number(*folder + "/memory.swap.max");
-                if (swap_limit) {
-                    left += room(*swap_limit,
-                                 read_cgroup_number(*folder + "/memory.swap.current").value_or(0));
-                }
-                return left;
-            }
+/// The least room over `relative`'s folder below `mount` and every folder above it up to the
+/// mount: a parent's limit binds its children too.
+std::uint64_t hierarchy_room(const std::string& mount, std::string relative) {
+    std::uint64_t left = kUnlimited;
+    for (;;) {
+        while (!relative.empty() && relative.back() == '/') relative.pop_back();
+        if (const std::optional<std::uint64_t> here = folder_room(mount + relative)) {
+            left = std::min(left, *here);
         }
-        const std::optional<std::uint64_t> limit =
-            read_cgroup_number("/sys/fs/cgroup/memory/memory.limit_in_bytes");
-        // cgroup v1 reports "no limit" as a huge page-rounded number rather than "max".
-        if (limit && *limit < (kUnlimited >> 2)) {
-            return room(*limit,
-                        read_cgroup_number("/sys/fs/cgroup/memory/memory.usage_in_bytes").value_or(0));
-        }
-    } catch (...) {
-        // A path string that could not be built: no cgroup limit known.
+        if (relative.empty()) return left;
+        const std::size_t slash = relative.rfind('/');
+        relative.erase(slash == std::string::npos ? 0 : slash);
     }
-    return kUnlimited;
+}
+
+/// Whether the comma-separated `controllers` of a /proc/self/cgroup line name `wanted`.
+bool names_controller(const std::string& controllers, const std::string& wanted) {
+    std::size_t start = 0;
+    while (start <= controllers.size()) {
+        const std::size_t comma = std::min(controllers.find(',', start), controllers.size());
+        if (controllers.compare(start, comma - start, wanted) == 0) return true;
+        start = comma + 1;
+    }
+    return false;
 }
 
 }  // namespace
+
+namespace detail {
+
+std::uint64_t cgroup_room(const std::string& proc_self_cgroup, const std::string& cgroup_root) {
+    std::FILE* file = std::fopen(proc_self_cgroup.c_str(), "r");
+    if (file == nullptr) return kUnlimited;
+    std::uint64_t left = kUnlimited;
+    char line[4096];
+    // Lines are "id:controllers:path": "0::path" for the unified (v2) hierarchy, mounted at
+    // the root or, beside v1 controllers, at unified/; and "n:...,memory,...:path" for v1's
+    // memory controller, mounted at memory/.
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        const std::size_t first = text.find(':');
+        if (first == std::string::npos) continue;
+        const std::size_t second = text.find(':', first + 1);
+        if (second == std::string::npos) continue;
+        const std::string controllers = text.substr(first + 1, second - first - 1);
+        const std::string relative = text.substr(second + 1);
+        if (text.compare(0, first, "0") == 0 && controllers.empty()) {
+            left = std::min(left, hierarchy_room(cgroup_root, relative));
+            left = std::min(left, hierarchy_room(cgroup_root + "/unified", relative));
+        } else if (names_controller(controllers, "memory")) {
+            left = std::min(left, hierarchy_room(cgroup_root + "/memory", relative));
+        }
+    }
+    std::fclose(file);
+    return left;
+}
+
+}  // namespace detail
+
+namespace {
+
+std::uint64_t cgroup_room() noexcept {
+    try {
+        return detail::cgroup_room("/proc/self/cgroup", "/sys/fs/cgroup");
+    } catch (...) {
+        // A path string that could not be built: no cgroup limit known.
+        return kUnlimited;
+    }
+}
+
+/// "16.0 TB": a byte count in decimal units, one decimal; counts past 2^64 bytes too.
+std::string readable_bytes(long double bytes) {
+    constexpr const char* units[] = {"bytes", "kB", "MB", "GB", "TB", "PB", "EB", "ZB", "YB"};
+    std::size_t unit = 0;
+    while (bytes >= 1000.0L && unit + 1 < std::size(units)) {
+        bytes /= 1000.0L;
+        ++unit;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0Lf %s" : "%.1Lf %s", bytes, units[unit]);
+    return text;
+}
+
+}  // namespace
+
+MemoryRequestTooLarge::MemoryRequestTooLarge(const std::string& message) {
+    std::snprintf(message_, sizeof message_, "%s", message.c_str());
+}
 
 std::uint64_t allocatable_bytes() noexcept {
     std::uint64_t bytes = physical_and_swap();
@@ -137,14 +200,20 @@ std::uint64_t allocatable_bytes() noexcept {
     return std::min(bytes, cgroup_room());
 }
 
-void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each) {
+void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each, std::string_view items,
+                          std::string_view operation) {
     if (bytes_each == 0 || count == 0) return;
     // Reading the limits costs tens of microseconds (a few files under /proc and /sys), more
     // than a small request itself; below this size an allocation that cannot be served fails
     // in the allocator, as an ordinary std::bad_alloc, long before overcommit matters.
     constexpr std::uint64_t kAlwaysChecked = std::uint64_t{16} << 20;
     if (count <= kAlwaysChecked / bytes_each) return;
-    if (count > allocatable_bytes() / bytes_each) throw std::bad_alloc();
+    if (count <= allocatable_bytes() / bytes_each) return;
+    std::string message;
+    if (!operation.empty()) message.append(operation).append(": ");
+    message.append(std::to_string(count)).append(" ").append(items).append(" need ");
+    message.append(readable_bytes(static_cast<long double>(count) * bytes_each));
+    throw MemoryRequestTooLarge(message);
 }
 
 void return_free_memory_to_system() noexcept {

@@ -3,6 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <string>
+#include <string_view>
 
 namespace ordavin::util {
 
@@ -16,17 +19,41 @@ namespace ordavin::util {
 /// the largest value.
 std::uint64_t allocatable_bytes() noexcept;
 
-/// Throws std::bad_alloc (MemoryError at the Python boundary) when `count` items of
-/// `bytes_each` bytes cannot fit in allocatable_bytes(). A caller-chosen size, such as a number
+/// A request that cannot fit, with a message that says what was asked for and how much memory
+/// it needs ("resampled_path: 1000000000000 points need 16.0 TB"). A std::bad_alloc, so it is
+/// MemoryError at the Python boundary, and copied without allocating, as exceptions must be.
+class MemoryRequestTooLarge : public std::bad_alloc {
+public:
+    explicit MemoryRequestTooLarge(const std::string& message);
+    const char* what() const noexcept override { return message_; }
+
+private:
+    char message_[160] = {};
+};
+
+/// Throws MemoryRequestTooLarge when `count` items of `bytes_each` bytes cannot fit in
+/// allocatable_bytes(); its message names the `items` ("points") and, when given, the
+/// `operation` that asked for them. A caller-chosen size, such as a number
 /// of points, is checked here before anything is allocated: handed to the allocator, an
 /// impossible size may succeed on paper under memory overcommit and end the process on first
 /// touch, and a sanitized build aborts on it. Requests of up to 16 MiB are let through
 /// unread: the allocator itself refuses those.
-void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each);
+void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each,
+                          std::string_view items = "items", std::string_view operation = {});
 
 /// Hands the free memory at the top and in the middle of the heap back to the system, where
 /// the C library can (glibc's malloc_trim). Worth a few milliseconds before a large
 /// allocation that the freed blocks, scattered between live ones, could not serve.
 void return_free_memory_to_system() noexcept;
+
+namespace detail {
+
+/// The least room the memory limits of the process's cgroups leave (the largest value when
+/// none is set), read from `proc_self_cgroup` (/proc/self/cgroup) and the hierarchies mounted
+/// under `cgroup_root` (/sys/fs/cgroup): the v2 hierarchy at the root or at unified/, v1's
+/// memory controller at memory/. Each folder from the process's own up to the root counts.
+std::uint64_t cgroup_room(const std::string& proc_self_cgroup, const std::string& cgroup_root);
+
+}  // namespace detail
 
 }  // namespace ordavin::util
