@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/nested_points.hpp"
 #include "binding/numeric_buffer.hpp"
 #include "util/point.hpp"
 
@@ -94,16 +95,9 @@ struct PointListForm {
     static std::optional<std::vector<Point>> convert(PyObject* object, const char* name);
 };
 
-/// Points laid out in an array of shape (..., 2): the points in C order, and the shape of the
-/// array without its last dimension (empty for one point).
-struct PointArray {
-    std::vector<Point> points;
-    std::vector<std::size_t> shape;
-};
-
 /// One point ([x, y], shape ()), a sequence of points (shape (m,)), nested sequences of the
-/// same shape at every level ((a, b, 2) gives shape (a, b)), or an exact NumPy array of real
-/// numbers whose last dimension is 2, read directly. Each point and each number converts as
+/// same shape at every level ((a, b, 2) gives shape (a, b)), or an exact NumPy array, array.array
+/// or memoryview of real numbers whose last dimension is 2, read directly. Each point and each number converts as
 /// the point form's do, with the same messages; nesting that differs between siblings gives
 /// ValueError. An empty sequence gives no points and shape (0,).
 struct PointArrayForm {

@@ -8,6 +8,7 @@
 // its own loop, instantiated from one template, so the inner loops hold no dispatch.
 #include "binding/numeric_buffer.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -85,19 +86,11 @@ double read(const char* address) noexcept {
 
 using Reader = double (*)(const char*) noexcept;
 
-/// The element count of the leading `dimensions` of the view; throws std::bad_alloc when
-/// `bytes_each` times that cannot fit in memory (overflow included).
+/// The element count of the leading `dimensions` of the view, checked to fit in memory.
 std::size_t checked_count(const Py_buffer& view, int dimensions, std::size_t bytes_each) {
-    std::uint64_t count = 1;
-    for (int d = 0; d < dimensions; ++d) {
-        const auto extent = static_cast<std::uint64_t>(view.shape[d]);
-        if (extent == 0) return 0;
-        if (count > std::numeric_limits<std::uint64_t>::max() / extent) throw std::bad_alloc();
-        count *= extent;
-    }
-    util::check_fits_in_memory(count, bytes_each,
-                               bytes_each == sizeof(Point) ? "points" : "values");
-    return static_cast<std::size_t>(count);
+    return util::checked_count(
+        std::span<const Py_ssize_t>(view.shape, static_cast<std::size_t>(dimensions)), bytes_each,
+        bytes_each == sizeof(Point) ? "points" : "values");
 }
 
 template <Reader ReadOne>
@@ -253,12 +246,15 @@ std::optional<Decoded> decode_format(std::string_view format, Py_ssize_t itemsiz
 
 }  // namespace
 
-std::optional<NumericBuffer> NumericBuffer::of(PyObject* object) {
+bool NumericBuffer::exports_its_items(PyObject* object) noexcept {
+    if (Py_IS_TYPE(object, &PyMemoryView_Type)) return true;
     // Compared by name, so that reading an array never imports NumPy.
-    if (std::string_view(Py_TYPE(object)->tp_name) != "numpy.ndarray" ||
-        !PyObject_CheckBuffer(object)) {
-        return std::nullopt;
-    }
+    const std::string_view name = Py_TYPE(object)->tp_name;
+    return name == "numpy.ndarray" || name == "array.array";
+}
+
+std::optional<NumericBuffer> NumericBuffer::of(PyObject* object) {
+    if (!exports_its_items(object) || !PyObject_CheckBuffer(object)) return std::nullopt;
     Py_buffer view;
     if (PyObject_GetBuffer(object, &view, PyBUF_RECORDS_RO) != 0) {
         // Arrays NumPy does not export (datetime, for one) take the general path.
@@ -267,7 +263,8 @@ std::optional<NumericBuffer> NumericBuffer::of(PyObject* object) {
     }
     const std::optional<Decoded> decoded =
         view.format != nullptr ? decode_format(view.format, view.itemsize) : std::nullopt;
-    if (!decoded || view.strides == nullptr) {
+    if (!decoded || view.ndim > PyBUF_MAX_NDIM ||
+        (view.ndim > 0 && (view.shape == nullptr || view.strides == nullptr))) {
         PyBuffer_Release(&view);
         return std::nullopt;
     }
@@ -275,11 +272,26 @@ std::optional<NumericBuffer> NumericBuffer::of(PyObject* object) {
 }
 
 NumericBuffer::NumericBuffer(const Py_buffer& view, StoredElement element, bool swapped) noexcept
-    : view_(view), element_(element), swapped_(swapped) {}
+    : view_(view), element_(element), swapped_(swapped) {
+    const auto dimensions = static_cast<std::size_t>(view.ndim);
+    std::copy_n(view.shape, dimensions, shape_.begin());
+    std::copy_n(view.strides, dimensions, strides_.begin());
+    own_layout();
+}
 
 NumericBuffer::NumericBuffer(NumericBuffer&& other) noexcept
-    : view_(other.view_), element_(other.element_), swapped_(other.swapped_) {
+    : view_(other.view_),
+      shape_(other.shape_),
+      strides_(other.strides_),
+      element_(other.element_),
+      swapped_(other.swapped_) {
     other.view_.obj = nullptr;
+    own_layout();
+}
+
+void NumericBuffer::own_layout() noexcept {
+    view_.shape = shape_.data();
+    view_.strides = strides_.data();
 }
 
 NumericBuffer::~NumericBuffer() {

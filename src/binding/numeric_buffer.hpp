@@ -4,6 +4,7 @@
 
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -30,16 +31,17 @@ enum class StoredElement {
     LongDouble,
 };
 
-/// The buffer of an exact numpy.ndarray of real numbers, held for as long as this lives.
+/// The buffer of an exact numpy.ndarray, array.array or memoryview of real numbers, held for as
+/// long as this lives.
 /// Every element reads as Python's float() reads the NumPy scalar: integers round to nearest,
 /// float16 and float32 widen exactly, bool is 0.0 or 1.0.
 class NumericBuffer {
 public:
-    /// The buffer of `object` when its type is exactly numpy.ndarray (a subclass may give its
-    /// items another meaning, so it is not read this way), its dtype is bool, an integer or a
-    /// float (long double in native byte order only) and NumPy exports it. Nothing, with no
-    /// error set, for anything else: an object dtype, a complex, datetime or structured one,
-    /// or an array NumPy refuses to export.
+    /// The buffer of `object` when its type is exactly numpy.ndarray, array.array or memoryview
+    /// (a subclass may give its items another meaning, so it is not read this way), its
+    /// elements are bools, integers or floats (long double in native byte order only) and the
+    /// object exports them. Nothing, with no error set, for anything else: an object dtype, a
+    /// complex, datetime, character or structured one, or a buffer its owner refuses to export.
     static std::optional<NumericBuffer> of(PyObject* object);
 
     NumericBuffer(NumericBuffer&& other) noexcept;
@@ -67,6 +69,9 @@ public:
     std::vector<Point> points_beside(std::span<const double> xs) const;
 
 private:
+    /// Whether `object`'s type is exactly one whose buffer is its items.
+    static bool exports_its_items(PyObject* object) noexcept;
+
     NumericBuffer(const Py_buffer& view, StoredElement element, bool swapped) noexcept;
 
     /// Whether the elements are doubles in this machine's byte order, copied as they are.
@@ -74,7 +79,13 @@ private:
     /// Whether the elements are native doubles, C-contiguous and aligned: copied in one block.
     bool contiguous_native_doubles() const noexcept;
 
+    /// Points view_'s shape and strides at this object's own copies of them: an exporter may
+    /// point them into the Py_buffer it filled (array.array does), which was a local.
+    void own_layout() noexcept;
+
     Py_buffer view_;
+    std::array<Py_ssize_t, PyBUF_MAX_NDIM> shape_{};
+    std::array<Py_ssize_t, PyBUF_MAX_NDIM> strides_{};
     StoredElement element_;
     bool swapped_;
 };

@@ -2,6 +2,7 @@
 #include "binding/numpy_array.hpp"
 
 #include <cstddef>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -89,6 +90,34 @@ PyRef owning_array(std::vector<std::int64_t> values) noexcept {
     const std::int64_t* data = values.data();
     const std::size_t size = values.size();
     return array_over(export_memory(std::move(values), data, Element::Int64, {size, 0}, true));
+}
+
+PyRef as_real_array(PyObject* object) noexcept {
+    if (!load_numpy()) return PyRef();
+    PyRef array = PyRef::steal(PyObject_CallOneArg(numpy_asarray, object));
+    if (!array) return array;
+    PyRef dtype = PyRef::steal(PyObject_GetAttrString(array.get(), "dtype"));
+    PyRef kind = dtype ? PyRef::steal(PyObject_GetAttrString(dtype.get(), "kind")) : PyRef();
+    if (!kind) return kind;
+    if (!PyUnicode_Check(kind.get()) || PyUnicode_CompareWithASCIIString(kind.get(), "O") != 0) {
+        return array;
+    }
+    // pandas' nullable columns hold pd.NA, which float() refuses: their own to_numpy turns
+    // it into NaN. Anything else is asked for as float64.
+    const bool has_to_numpy = PyObject_HasAttrString(object, "to_numpy") == 1;
+    PyRef convert = has_to_numpy ? PyRef::steal(PyObject_GetAttrString(object, "to_numpy"))
+                                 : PyRef::borrow(numpy_asarray);
+    PyRef arguments =
+        has_to_numpy ? PyRef::steal(PyTuple_New(0)) : PyRef::steal(PyTuple_Pack(1, object));
+    PyRef keywords = PyRef::steal(PyDict_New());
+    PyRef float64 = PyRef::steal(PyUnicode_FromString("float64"));
+    PyRef nan = PyRef::steal(PyFloat_FromDouble(std::numeric_limits<double>::quiet_NaN()));
+    if (!convert || !arguments || !keywords || !float64 || !nan ||
+        PyDict_SetItemString(keywords.get(), "dtype", float64.get()) != 0 ||
+        (has_to_numpy && PyDict_SetItemString(keywords.get(), "na_value", nan.get()) != 0)) {
+        return PyRef();
+    }
+    return PyRef::steal(PyObject_Call(convert.get(), arguments.get(), keywords.get()));
 }
 
 PyRef reshaped(PyRef array, std::span<const std::size_t> shape) noexcept {

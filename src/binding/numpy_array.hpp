@@ -34,6 +34,11 @@ python::PyRef owning_array(std::vector<std::uint64_t> values) noexcept;
 /// A writable int64 array of shape (n,) that takes over `values`.
 python::PyRef owning_array(std::vector<std::int64_t> values) noexcept;
 
+/// numpy.asarray(object); when that holds Python objects, object.to_numpy(dtype="float64",
+/// na_value=nan) where the object has it (pandas' nullable columns: missing values become
+/// NaN), else numpy.asarray(object, dtype="float64"). Null with the error raised.
+python::PyRef as_real_array(PyObject* object) noexcept;
+
 /// `array` (of shape (n,)) seen with the given shape, whose entries multiply to n: the array
 /// itself for a one-dimensional shape, else a view of it (its base) from array.reshape.
 python::PyRef reshaped(python::PyRef array, std::span<const std::size_t> shape) noexcept;

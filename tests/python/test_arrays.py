@@ -11,6 +11,7 @@ import subprocess
 import sys
 
 import numpy as np
+import pandas as pd
 import pytest
 from hypothesis import given
 from hypothesis import strategies as st
@@ -425,8 +426,8 @@ class FailingFloat:
         raise ZeroDivisionError("no float today")
 
 
-BAD_POINTS = [5, "ab", [1], [1, 2, 3], [None, 1], {1: 2}, np.array(5.0), [1, "x"],
-              [FailingFloat(), 1], np.zeros(3), (i for i in range(2))]
+BAD_POINTS = [5, "ab", [1], [1, 2, 3], [None, 1], {1: 2}, [1, "x"], [FailingFloat(), 1],
+              (i for i in range(2))]
 
 
 @pytest.mark.parametrize("name", LOCATING)
@@ -452,6 +453,55 @@ def test_bad_arguments_fail_as_the_scalar_methods_fail(name, args, kwargs):
         assert type(on_view.value) is type(on_path.value)
         assert str(on_view.value) == renamed
         assert type(on_view.value.__cause__) is type(on_path.value.__cause__)
+
+
+class WithArray:
+    def __init__(self, array_):
+        self.array = array_
+
+    def __array__(self, dtype=None, copy=None):
+        return self.array if dtype is None else self.array.astype(dtype)
+
+
+class WithInterface:
+    def __init__(self, array_):
+        self.array = array_
+        self.__array_interface__ = array_.__array_interface__
+
+
+ARRAY_LIKES = [
+    WithArray, WithInterface, lambda a: pd.DataFrame(a.reshape(-1, 2), columns=["x", "y"]),
+    lambda a: pd.DataFrame({"x": pd.array(a.reshape(-1, 2)[:, 0].round(), dtype="Int64"),
+                            "y": a.reshape(-1, 2)[:, 1]}),
+    lambda a: memoryview(np.ascontiguousarray(a)), lambda a: pd.Series(a.reshape(-1)[:2]),
+]
+
+
+@pytest.mark.parametrize("make", ARRAY_LIKES)
+def test_the_view_takes_what_numpy_takes(make):
+    rng = np.random.default_rng(4)
+    path = Path(rng.normal(size=(40, 2)).cumsum(axis=0))
+    given = rng.normal(scale=3.0, size=(6, 2)).cumsum(axis=0)
+    array_like = make(given)
+    expected = np.asarray(array_like, dtype=float) if not isinstance(array_like, pd.DataFrame) \
+        else array_like.to_numpy(dtype=float, na_value=np.nan)
+    for name in LOCATING:
+        result = getattr(path.arrays, name)(array_like, 0.5)
+        assert result.tobytes() == getattr(path.arrays, name)(expected, 0.5).tobytes()
+    frame = pd.DataFrame({"x": pd.array([1, None], dtype="Int64"), "y": [0.0, 0.0]})
+    assert np.isnan(path.arrays.path_length_from_point(frame)[1])  # a missing value is NaN
+
+
+@pytest.mark.parametrize("given, shape", [
+    (np.zeros((2, 5)), "(2, 5)"), (np.zeros(3), "(3,)"), (np.array(5.0), "()"),
+    (memoryview(np.zeros((4, 3))), "(4, 3)"), (WithArray(np.zeros((3, 1))), "(3, 1)"),
+    (pd.DataFrame(np.zeros((3, 3))), "(3, 3)"),
+])
+def test_an_array_of_another_shape_is_told_the_shape_expected(given, shape):
+    for name in LOCATING:
+        with pytest.raises(ValueError) as error:
+            getattr(Path([(0, 0), (1, 0)]).arrays, name)(given)
+        assert str(error.value) == f"expected 'points' of shape (..., 2), got shape {shape}"
 
 
 @pytest.mark.parametrize("points, message", [

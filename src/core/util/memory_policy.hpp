@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -40,6 +42,23 @@ private:
 /// unread: the allocator itself refuses those.
 void check_fits_in_memory(std::uint64_t count, std::size_t bytes_each,
                           std::string_view items = "items", std::string_view operation = {});
+
+/// The number of elements an array of the given `extents` holds, once check_fits_in_memory has
+/// let that many `bytes_each`-byte `items` through. Throws std::bad_alloc when the product
+/// passes 2^64. A zero extent gives 0 whatever the others are.
+template <class Extent>
+std::size_t checked_count(std::span<const Extent> extents, std::size_t bytes_each,
+                          std::string_view items) {
+    std::uint64_t count = 1;
+    for (const Extent extent : extents) {
+        if (extent == 0) return 0;
+        const auto size = static_cast<std::uint64_t>(extent);
+        if (count > std::numeric_limits<std::uint64_t>::max() / size) throw std::bad_alloc();
+        count *= size;
+    }
+    check_fits_in_memory(count, bytes_each, items);
+    return static_cast<std::size_t>(count);
+}
 
 /// Hands the free memory at the top and in the middle of the heap back to the system, where
 /// the C library can (glibc's malloc_trim). Worth a few milliseconds before a large
