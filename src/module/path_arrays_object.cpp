@@ -2,9 +2,9 @@
 //
 // The coordinate and per-point properties are read-only views of the path's own vectors and
 // caches (filled on first use, by the same accessors the list properties read), so a read
-// costs the same for ten points as for a million. The circle methods return new arrays that
-// own their results. Every entry point runs through binding::dispatch, as Path's do, with the
-// view's Path as the receiver whose record is read under shared access.
+// costs the same for ten points as for a million. The methods return new arrays that own
+// their results. Every entry point runs through the class kit, as Path's do, with the view's
+// Path as the receiver whose record is read under shared access.
 #include "module/path_arrays_object.hpp"
 
 #include <cstdint>
@@ -14,16 +14,17 @@
 #include <utility>
 #include <vector>
 
+#include "binding/class_kit.hpp"
 #include "binding/conversions.hpp"
-#include "binding/dispatch.hpp"
-#include "binding/heap_type.hpp"
 #include "binding/method.hpp"
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
+#include "module/path_docs.hpp"
 #include "path/circle_segments.hpp"
+#include "path/defaults.hpp"
 #include "path/locating.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 namespace {
 
@@ -34,93 +35,57 @@ using binding::optional;
 using binding::PointArray;
 using binding::PointArrayForm;
 using binding::required;
+using path::CircleSegment;
+using path::kDefaultEpsilon;
+using path::kDefaultMaxRmse;
+using path::Path;
 using python::PyRef;
 
 struct PathArraysObject {
     PyObject_HEAD PyRef owner;
     const Path* record;
     binding::AccessCounter* access;
-};
 
-PyTypeObject* the_class = nullptr;
-
-PathArraysObject* receiver_of(PyObject* self) {
-    if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
-        return reinterpret_cast<PathArraysObject*>(self);
-    }
-    binding::raise_cannot_convert(self, "PathArrays");
-    return nullptr;
-}
-
-/// The receiver of a view's property or method: the view's Path, under shared access to its
-/// record. The operation gets the record and the Path object that the arrays keep alive.
-struct ViewReceiver {
-    PyObject* self;
-
-    struct Access {
-        PathArraysObject* view;
-        binding::SharedAccess access;
-        template <class Operation, class... Values>
-        decltype(auto) call(Operation& operation, Values&&... values) {
-            return operation(*view->record, view->owner.get(), std::forward<Values>(values)...);
-        }
-    };
-
-    // May throw (std::bad_alloc from the mismatch message); dispatch runs it under the guard.
-    std::optional<Access> take() const {
-        PathArraysObject* view = receiver_of(self);
-        if (view == nullptr) return std::nullopt;
-        std::optional<binding::SharedAccess> access = binding::SharedAccess::take(*view->access);
-        if (!access) return std::nullopt;
-        return Access{view, std::move(*access)};
+    static constexpr const char* kName = "PathArrays";
+    static binding::LazyClass& the_class() noexcept;
+    binding::AccessCounter& counter() noexcept { return *access; }
+    /// The operation gets the record and the Path object that the arrays keep alive.
+    template <class Operation, class... Values>
+    decltype(auto) run(Operation& operation, Values&&... values) {
+        return operation(*record, owner.get(), std::forward<Values>(values)...);
     }
 };
 
-const Method<> kNoParameters("PathArrays");
-
-template <class Operation>
-PyObject* read_property(PyObject* self, Operation operation) noexcept {
-    return binding::dispatch(kNoParameters, ViewReceiver{self}, binding::NoArguments{},
-                             operation);
-}
-
-template <class... Forms, class Operation>
-PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
-                      Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
-    return binding::dispatch(method, ViewReceiver{self},
-                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
-}
-
-template <class Function>
-PyCFunction as_cfunction(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
+using Calls = binding::Calls<PathArraysObject>;
+using binding::as_cfunction;
+using binding::kFastKeywords;
 
 // ---- properties ------------------------------------------------------------------------
 
 template <auto Accessor>
 PyObject* get_view(PyObject* self, void*) noexcept {
-    return read_property(self, [](const Path& record, PyObject* owner) {
+    return Calls::property(self, [](const Path& record, PyObject* owner) {
         return binding::read_only_array(owner, (record.*Accessor)());
     });
 }
 
 PyObject* get_length(PyObject* self, void*) noexcept {
-    return read_property(self, [](const Path& record, PyObject*) { return record.length(); });
+    return Calls::property(self, [](const Path& record, PyObject*) { return record.length(); });
 }
 
 // ---- methods ---------------------------------------------------------------------------
 
 const Method<FloatForm> kComputeCircleFitCurvature("PathArrays.compute_circle_fit_curvature()",
-                                                   optional<FloatForm>("max_rmse", 0.15));
+                                                   optional<FloatForm>("max_rmse",
+                                                                       kDefaultMaxRmse));
 
 PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                        PyObject* kwnames) noexcept {
-    return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, double max_rmse) {
-                           return binding::owning_array(
-                               path::compute_circle_fit_curvature(record, max_rmse));
-                       });
+    return Calls::method(
+        self, kComputeCircleFitCurvature, args, nargs, kwnames,
+        [](const Path& record, PyObject*, double max_rmse) {
+            return binding::owning_array(path::compute_circle_fit_curvature(record, max_rmse));
+        });
 }
 
 /// The segments as three arrays of one column each (start, end, curvature): each is
@@ -148,16 +113,15 @@ PyRef segment_arrays(const std::vector<CircleSegment>& segments) {
 
 const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
     "PathArrays.find_circle_segments()", required<IndexForm>("start"), required<IndexForm>("end"),
-    optional<FloatForm>("max_rmse", 0.15));
+    optional<FloatForm>("max_rmse", kDefaultMaxRmse));
 
 PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
-    return call_method(self, kFindCircleSegments, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, std::uint64_t start, std::uint64_t end,
-                          double max_rmse) {
-                           return segment_arrays(
-                               path::find_circle_segments(record, start, end, max_rmse));
-                       });
+    return Calls::method(
+        self, kFindCircleSegments, args, nargs, kwnames,
+        [](const Path& record, PyObject*, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            return segment_arrays(path::find_circle_segments(record, start, end, max_rmse));
+        });
 }
 
 /// The operation of a batch locator: `locate` (index_from_points or path_length_from_points)
@@ -172,61 +136,27 @@ auto locating_each(Locate locate) {
 
 const Method<PointArrayForm, FloatForm> kIndexFromPoint("PathArrays.index_from_point()",
                                                         required<PointArrayForm>("points"),
-                                                        optional<FloatForm>("epsilon", 0.01));
+                                                        optional<FloatForm>("epsilon",
+                                                                            kDefaultEpsilon));
 
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
-                       locating_each(&path::index_from_points));
+    return Calls::method(self, kIndexFromPoint, args, nargs, kwnames,
+                         locating_each(&path::index_from_points));
 }
 
 const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_length_from_point()",
                                                              required<PointArrayForm>("points"),
-                                                             optional<FloatForm>("epsilon", 0.01));
+                                                             optional<FloatForm>("epsilon",
+                                                                                 kDefaultEpsilon));
 
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
-    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
-                       locating_each(&path::path_length_from_points));
+    return Calls::method(self, kPathLengthFromPoint, args, nargs, kwnames,
+                         locating_each(&path::path_length_from_points));
 }
 
 // ---- the class -------------------------------------------------------------------------
-
-void dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<PathArraysObject*>(self)->owner.~PyRef();
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
-constexpr const char kComputeCircleFitCurvatureDoc[] =
-    "compute_circle_fit_curvature($self, max_rmse=0.15)\n--\n\n"
-    "The curvature of the circle arc each point belongs to, as a new float64 array of one\n"
-    "entry per x coordinate; Path.compute_circle_fit_curvature gives the same values as a list.";
-
-constexpr const char kFindCircleSegmentsDoc[] =
-    "find_circle_segments($self, start, end, max_rmse=0.15)\n--\n\n"
-    "The circle segments of the points start <= i < end as three new arrays: start and end\n"
-    "(uint64) and curvature (float64); Path.find_circle_segments gives the same segments as a\n"
-    "list of (start, end, curvature) tuples.";
-
-constexpr const char kIndexFromPointDoc[] =
-    "index_from_point($self, points, epsilon=1e-2)\n--\n\n"
-    "The index Path.index_from_point gives for each point of `points`, an array-like of shape\n"
-    "(..., 2), as a new int64 array of shape (...); -1 where it gives None. The path's segment\n"
-    "index is built once for all the points.";
-
-constexpr const char kPathLengthFromPointDoc[] =
-    "path_length_from_point($self, points, epsilon=1e-2)\n--\n\n"
-    "The path length Path.path_length_from_point gives for each point of `points`, an\n"
-    "array-like of shape (..., 2), as a new float64 array of shape (...); NaN where it gives\n"
-    "None. The path's segment index is built once for all the points.";
-
-constexpr const char kClassDoc[] =
-    "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
-    "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
-    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
-    "circle and locating methods return new arrays.";
 
 PyGetSetDef getset[] = {
     {"points", get_view<&Path::points>, nullptr, nullptr, nullptr},
@@ -240,53 +170,48 @@ PyGetSetDef getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
-
 PyMethodDef methods[] = {
     {"compute_circle_fit_curvature", as_cfunction(compute_circle_fit_curvature), kFastKeywords,
-     kComputeCircleFitCurvatureDoc},
+     docs::arrays::kComputeCircleFitCurvature},
     {"find_circle_segments", as_cfunction(find_circle_segments), kFastKeywords,
-     kFindCircleSegmentsDoc},
-    {"index_from_point", as_cfunction(index_from_point), kFastKeywords, kIndexFromPointDoc},
+     docs::arrays::kFindCircleSegments},
+    {"index_from_point", as_cfunction(index_from_point), kFastKeywords,
+     docs::arrays::kIndexFromPoint},
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
-     kPathLengthFromPointDoc},
+     docs::arrays::kPathLengthFromPoint},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot slots[] = {
     {Py_tp_getset, getset},
     {Py_tp_methods, methods},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
-    {Py_tp_doc, const_cast<char*>(kClassDoc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(binding::dealloc<PathArraysObject>)},
+    {Py_tp_doc, const_cast<char*>(docs::arrays::kPathArrays)},
     {0, nullptr},
 };
 
 PyType_Spec class_definition = {
-    "builtins.PathArrays",
+    "ordavin.PathArrays",
     sizeof(PathArraysObject),
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
     slots,
 };
 
-}  // namespace
-
-PyObject* path_arrays_class() noexcept {
-    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = binding::make_heap_type(class_definition);
-    if (!type) return nullptr;
-    the_class = reinterpret_cast<PyTypeObject*>(type.release());
-    return reinterpret_cast<PyObject*>(the_class);
+binding::LazyClass& PathArraysObject::the_class() noexcept {
+    static binding::LazyClass view_class(class_definition);
+    return view_class;
 }
+
+}  // namespace
 
 PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter& access) {
     // NumPy is imported here, on first use of the view, so that a missing NumPy is reported
     // where the arrays are asked for; importing ordavin never imports it.
     if (!binding::load_numpy()) return PyRef();
-    PyObject* type = path_arrays_class();
+    PyTypeObject* type = PathArraysObject::the_class().get();
     if (type == nullptr) return PyRef();
-    auto* the_type = reinterpret_cast<PyTypeObject*>(type);
-    PyRef object = PyRef::steal(the_type->tp_alloc(the_type, 0));
+    PyRef object = PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return object;
     auto* view = reinterpret_cast<PathArraysObject*>(object.get());
     new (&view->owner) PyRef(PyRef::borrow(owner));
@@ -295,4 +220,4 @@ PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter
     return object;
 }
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

@@ -1,7 +1,7 @@
-// The documentation of the Path class and its methods: text signature, "--", docstring.
+// The documentation of the classes and their methods: text signature, "--", docstring.
 #pragma once
 
-namespace ordavin::path::docs {
+namespace ordavin::module::docs {
 
 inline constexpr const char kPath[] =
     "Path(points=None, x=None, y=None)\n--\n\n"
@@ -178,4 +178,39 @@ inline constexpr const char kSmoothedPath[] =
     ":returns: The smoothed path\n"
     ":rtype: Path";
 
-}  // namespace ordavin::path::docs
+// ---- PathArrays, the NumPy view ----------------------------------------------------------
+
+namespace arrays {
+
+inline constexpr const char kComputeCircleFitCurvature[] =
+    "compute_circle_fit_curvature($self, max_rmse=0.15)\n--\n\n"
+    "The curvature of the circle arc each point belongs to, as a new float64 array of one\n"
+    "entry per x coordinate; Path.compute_circle_fit_curvature gives the same values as a list.";
+
+inline constexpr const char kFindCircleSegments[] =
+    "find_circle_segments($self, start, end, max_rmse=0.15)\n--\n\n"
+    "The circle segments of the points start <= i < end as three new arrays: start and end\n"
+    "(uint64) and curvature (float64); Path.find_circle_segments gives the same segments as a\n"
+    "list of (start, end, curvature) tuples.";
+
+inline constexpr const char kIndexFromPoint[] =
+    "index_from_point($self, points, epsilon=1e-2)\n--\n\n"
+    "The index Path.index_from_point gives for each point of `points`, an array-like of shape\n"
+    "(..., 2), as a new int64 array of shape (...); -1 where it gives None. The path's segment\n"
+    "index is built once for all the points.";
+
+inline constexpr const char kPathLengthFromPoint[] =
+    "path_length_from_point($self, points, epsilon=1e-2)\n--\n\n"
+    "The path length Path.path_length_from_point gives for each point of `points`, an\n"
+    "array-like of shape (..., 2), as a new float64 array of shape (...); NaN where it gives\n"
+    "None. The path's segment index is built once for all the points.";
+
+inline constexpr const char kPathArrays[] =
+    "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
+    "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
+    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
+    "circle and locating methods return new arrays.";
+
+}  // namespace arrays
+
+}  // namespace ordavin::module::docs
