@@ -2,6 +2,7 @@
 #include "path/path.hpp"
 
 #include <algorithm>
+#include <span>
 
 #include "util/coordinates.hpp"
 #include "util/fresh_memory.hpp"
@@ -32,7 +33,10 @@ const std::vector<double>& Path::y() const {
 
 const SegmentIndex& Path::segment_index() const {
     if (segment_index_cache) return *segment_index_cache;
-    return fill_once(segment_index_cache, SegmentIndex::build(points_));
+    const std::vector<double>& lengths = path_length_per_point();
+    const Vertices vertices{std::span<const double>(x()).first(size()),
+                            std::span<const double>(y()).first(size())};
+    return fill_once(segment_index_cache, SegmentIndex::build(vertices, lengths));
 }
 
 }  // namespace ordavin::path
