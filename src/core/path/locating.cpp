@@ -29,10 +29,9 @@ constexpr std::size_t indexed_batch_size = 8;
 constexpr std::size_t batch_bytes_per_query =
     sizeof(Point) + sizeof(std::int64_t) + sizeof(std::size_t) + 2 * sizeof(std::uint64_t);
 
-// Work units of the interruption poll (about a nanosecond each): per query, and per segment
-// of a scan.
+// Work units of the interruption poll (about a nanosecond each) per query; the scan and the
+// search ask the check themselves as they go.
 constexpr std::uint64_t query_work = 50;
-constexpr std::uint64_t scan_work = 4;
 
 // Measured from the query itself even after a snap to the first point, so a query just
 // behind the start gets a small negative length.
@@ -144,7 +143,6 @@ std::optional<LocatedPoint> Locator::locate(Point point, double epsilon) {
     if (index_ != nullptr && SegmentIndex::bounds(point)) {
         return index_->locate(vertices_, point, epsilon, state_);
     }
-    state_.poll.add(scan_work * vertices_.size());
     return nearest_projection(vertices_, point, epsilon);
 }
 
@@ -154,7 +152,6 @@ std::optional<std::size_t> Locator::nearest(Point point, std::optional<ArcLength
     if (index_ != nullptr && SegmentIndex::bounds(point)) {
         return index_->nearest(vertices_, lengths, point, window, state_);
     }
-    state_.poll.add(scan_work * vertices_.size());
     return nearest_segment(vertices_, lengths, point, window);
 }
 

@@ -2,11 +2,18 @@
 #include "path/nearest_projection.hpp"
 
 #include <cmath>
+#include <cstdint>
+
+#include "util/interruption.hpp"
 
 namespace ordavin::path {
 namespace {
 
 constexpr std::size_t block_size = 8;
+// Work units of the interruption check (about a nanosecond each) per block, and per segment
+// of the scan of closed segments.
+constexpr std::uint64_t block_work = 16;
+constexpr std::uint64_t segment_work = 8;
 
 }  // namespace
 
@@ -34,15 +41,19 @@ std::optional<LocatedPoint> nearest_projection(Vertices vertices, Point point, d
 
     // Nearly all segments are far from the query. A branch-free test per block of segments,
     // with no division, rules out blocks in which no segment can cover; only the rare block
-    // that may cover is examined exactly, segment by segment in order.
+    // that may cover is examined exactly, segment by segment in order. The interruption check
+    // is asked between runs of blocks, so that even one scan of a huge path stops on request.
     const std::size_t segments = count - 1;
-    std::size_t i = 0;
-    for (; i + block_size <= segments; i += block_size) {
-        if (covering_candidates(xs + i, ys + i, block_size, point) != 0) {
-            for (std::size_t j = i; j < i + block_size; ++j) consider(j);
+    const std::size_t blocks = segments / block_size;
+    util::for_each_block(blocks, block_work, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t b = begin; b < end; ++b) {
+            const std::size_t i = b * block_size;
+            if (covering_candidates(xs + i, ys + i, block_size, point) != 0) {
+                for (std::size_t j = i; j < i + block_size; ++j) consider(j);
+            }
         }
-    }
-    for (; i < segments; ++i) consider(i);
+    });
+    for (std::size_t i = blocks * block_size; i < segments; ++i) consider(i);
     if (!best.found()) return std::nullopt;
     const std::size_t k = best.index();
     return LocatedPoint{k, util::compute_projection(vertices[k], vertices[k + 1], point)};
@@ -53,10 +64,13 @@ std::optional<std::size_t> nearest_segment(Vertices vertices, std::span<const do
     const double* xs = vertices.x.data();
     const double* ys = vertices.y.data();
     NearestSegment best;
-    for (std::size_t i = 0; i + 1 < vertices.size(); ++i) {
-        if (window && !window->meets(lengths[i], lengths[i + 1])) continue;
-        best.offer(i, std::sqrt(clamped_squared_distance(xs, ys, i, point)));
-    }
+    const std::size_t segments = vertices.size() - 1;
+    util::for_each_block(segments, segment_work, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (window && !window->meets(lengths[i], lengths[i + 1])) continue;
+            best.offer(i, std::sqrt(clamped_squared_distance(xs, ys, i, point)));
+        }
+    });
     if (!best.found()) return std::nullopt;
     return best.index();
 }

@@ -1,9 +1,13 @@
 // A static hierarchy of boxes over a path's segments, for locating many points exactly.
 //
-// The search must return what the scan of every segment returns, to the bit. Three tests rule
-// out a node, and all are proved against the scan's own rounded arithmetic (u = 2^-53; all
-// coordinates, the query's included, are finite and at most 2^500 in magnitude, so nothing
-// overflows; other paths and queries go to the scan).
+// The search must return what the scan of every segment returns, to the bit, for two rules:
+// locating (the nearest segment whose foot lies in [start, end)) and the nearest point of the
+// closed segments (the parameter clamped to [0, 1]). Three tests rule out a node for the
+// first, the distance test alone for the second, and all are proved against the scan's own
+// rounded arithmetic (u = 2^-53; the coordinates of every segment in the hierarchy and of the
+// query are finite and at most 2^500 in magnitude, so nothing overflows). A segment with an
+// end point beyond that stays out of the hierarchy and is tried by every search directly; a
+// query beyond it goes to the scan.
 //
 // Distance. For a covering parameter t in [0, 1) the scan's foot coordinate is
 // fl(ax + fl(t * dx)) with dx = fl(bx - ax). Rounding to nearest is monotone, so fl(t * dx)
@@ -19,6 +23,17 @@
 // node is ruled out only when its bound is strictly greater than the best distance, so a
 // segment at an equal distance and a lower index is never lost, and the best is kept by
 // (distance, index), so the order of the visit does not matter either.
+//
+// Clamped feet. The nearest point of a closed segment takes t = fl(n / s) clamped to [0, 1],
+// and 0 where t is NaN. At t = 0 the foot is fl(ax + 0 * dx) = ax (dx is finite, so 0 * dx is a
+// zero and adding it leaves ax's value), at t = 1 it is fl(ax + dx) = ex, and in between it
+// lies between ax and ex as above. A zero-length segment, or one whose squared length
+// underflows to 0 (t = +-inf or NaN), has its foot at A or E too. Every foot is therefore in
+// the box, and the distance bound holds for the clamped rule with the same operations. The
+// coverage and rectangle tests are proved only for feet with t in [0, 1): the clamped rule does
+// not use them. With an arc-length window, a node keeps the least s_k and the greatest
+// s_(k+1) of its segments (those whose lengths are not NaN, since a NaN never meets a window):
+// when they do not meet the window, neither does any of its segments.
 //
 // Coverage. The scan's t is in [0, 1) only if its numerator n and squared length s satisfy
 // -2^-1074 s <= n < s. For a squared length of at least 2^-960 (so that the absolute underflow
@@ -86,8 +101,12 @@ constexpr double gap_slack = 0x1p-500;
 // Widening of each angle computed in the direction cones, far above their rounding.
 constexpr double angle_slack = 0x1p-30;
 constexpr double infinity = std::numeric_limits<double>::infinity();
-// Segments on either side of the previous query's segment tried before the search.
-constexpr std::size_t hint_reach = 16;
+// Segments on either side of the previous query's segment tried before the search, by rule:
+// a covering segment may lie several segments away from the previous query's (outside a
+// corner nothing near covers), while the nearest point of the closed segments moves along
+// the path with the query.
+constexpr std::size_t covering_hint_reach = 16;
+constexpr std::size_t clamped_hint_reach = 3;
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
@@ -431,6 +450,8 @@ constexpr std::uint64_t leaf_work = 4 * SegmentIndex::leaf_size;
 // The locating rule of nearest_projection: covering segments only, ranked by their distance.
 class CoveringRule {
 public:
+    static constexpr std::size_t hint_reach = covering_hint_reach;
+
     CoveringRule(Vertices vertices, Point point) noexcept
         : xs_(vertices.x.data()),
           ys_(vertices.y.data()),
@@ -481,6 +502,8 @@ private:
 // segments whose arc-length interval meets the window (all of them without one).
 class ClampedRule {
 public:
+    static constexpr std::size_t hint_reach = clamped_hint_reach;
+
     ClampedRule(Vertices vertices, std::span<const double> lengths, Point point,
                 std::optional<ArcLengthWindow> window) noexcept
         : xs_(vertices.x.data()),
@@ -509,8 +532,14 @@ public:
         if (best_.offer(i, distance)) limit_ = squared_limit(distance);
     }
 
+    // Segments [first, first + count), count at most 64: a test without division picks the
+    // ones whose box may be near enough, and only those are projected.
     void consider_run(std::size_t first, std::size_t count) noexcept {
-        for (std::size_t i = first; i < first + count; ++i) consider(i);
+        for (std::uint64_t candidates =
+                 near_candidates(xs_ + first, ys_ + first, count, point_, limit_);
+             candidates != 0; candidates &= candidates - 1) {
+            consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
+        }
     }
 
     const NearestSegment& best() const noexcept { return best_; }
@@ -594,8 +623,9 @@ void SegmentIndex::search(Rule& rule, SearchState& state) const {
     // usually finds its segment, give the search a distance to beat from the start. They stay
     // candidates like any other.
     if (state.segment < segment_count_) {
-        const std::size_t first = state.segment > hint_reach ? state.segment - hint_reach : 0;
-        rule.consider_run(first, std::min(2 * hint_reach, segment_count_ - first));
+        const std::size_t reach = Rule::hint_reach;
+        const std::size_t first = state.segment > reach ? state.segment - reach : 0;
+        rule.consider_run(first, std::min(2 * reach, segment_count_ - first));
     }
     if (nodes_.empty()) return;
 

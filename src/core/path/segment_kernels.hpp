@@ -118,6 +118,34 @@ inline double clamped_squared_distance(const double* xs, const double* ys, std::
     return ox * ox + oy * oy;
 }
 
+/// A bit k for each of the `count` (at most 64) segments starting at xs[k], ys[k] whose
+/// clamped_squared_distance may be at most `limit`; every such segment has its bit set,
+/// without a division. The foot's coordinate lies between xs[k] and xs[k] + dx as computed
+/// (rounding is monotone), so the rounded gap from the query to that interval never exceeds
+/// the rounded difference the distance squares, nor the sum of squares the distance's. NaN
+/// gaps keep their bit: they rule nothing out.
+inline std::uint64_t near_candidates(const double* xs, const double* ys, std::size_t count,
+                                     Point point, double limit) noexcept {
+    std::uint64_t candidates = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double ex = xs[k] + (xs[k + 1] - xs[k]);
+        const double ey = ys[k] + (ys[k + 1] - ys[k]);
+        const double low_x = xs[k] < ex ? xs[k] : ex;
+        const double high_x = xs[k] < ex ? ex : xs[k];
+        const double low_y = ys[k] < ey ? ys[k] : ey;
+        const double high_y = ys[k] < ey ? ey : ys[k];
+        double gx = low_x - point.x;
+        gx = gx > point.x - high_x ? gx : point.x - high_x;
+        gx = gx > 0.0 ? gx : 0.0;
+        double gy = low_y - point.y;
+        gy = gy > point.y - high_y ? gy : point.y - high_y;
+        gy = gy > 0.0 ? gy : 0.0;
+        const bool near = !(gx * gx + gy * gy > limit);
+        candidates |= static_cast<std::uint64_t>(near) << k;
+    }
+    return candidates;
+}
+
 /// The square of the distance from the query to vertex i, before the square root.
 inline double vertex_squared_distance(const double* xs, const double* ys, std::size_t i,
                                       Point point) noexcept {
