@@ -1,6 +1,8 @@
 """PathArrays.frenet against a literal NumPy reading of its rule, bit for bit."""
 
 import math
+import signal
+import time
 
 import numpy as np
 import pytest
@@ -190,3 +192,27 @@ def test_arguments_are_named_in_errors(arguments, error, message):
 def test_points_are_named_in_errors():
     with pytest.raises(TypeError, match="^argument 'points': "):
         Path.from_points([(0, 0), (1, 0)]).arrays.frenet([["a", 1.0]])
+
+
+@pytest.mark.parametrize("method", ["frenet", "path_length_from_point"])
+def test_a_signal_stops_queries_that_every_segment_is_as_near_to(method):
+    # At the centre of a circle each query costs about a scan of the million segments: the
+    # whole batch would take many seconds, and the handler's exception ends it early.
+    angle = np.linspace(0.0, 2.0 * np.pi, 1_000_000)
+    circle = Path.from_points(np.column_stack((np.cos(angle), np.sin(angle))))
+    centre = np.random.default_rng(0).normal(0.0, 1e-9, (5000, 2))
+    getattr(circle.arrays, method)(centre[:8])  # the index and lengths, before the timer
+
+    def interrupt(signum, frame):
+        raise KeyboardInterrupt
+
+    previous = signal.signal(signal.SIGALRM, interrupt)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.2)
+        begin = time.monotonic()
+        with pytest.raises(KeyboardInterrupt):
+            getattr(circle.arrays, method)(centre)
+        assert time.monotonic() - begin < 10.0
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)

@@ -74,17 +74,20 @@ FrenetCoordinates frenet(const Path& path, std::span<const Point> queries,
     }
 
     Locator locator(path, queries.size());
-    for (const std::size_t k : spatial_order(queries)) {
-        const Point query = queries[k];
-        // A NaN coordinate makes every distance NaN: no segment wins.
-        if (std::isnan(query.x) || std::isnan(query.y)) continue;
-        const std::optional<std::size_t> segment = locator.nearest(query, window_of(k));
-        if (!segment) continue;
-        const Coordinates coordinates = on_segment(vertices, lengths, *segment, query);
-        result.s[k] = coordinates.s;
-        result.d[k] = coordinates.d;
-        result.index[k] = static_cast<std::int64_t>(*segment);
-    }
+    visit_in_spatial_order(
+        queries,
+        [&](std::size_t k) {
+            const Point query = queries[k];
+            // A NaN coordinate makes every distance NaN: no segment wins.
+            if (std::isnan(query.x) || std::isnan(query.y)) return;
+            const std::optional<std::size_t> segment = locator.nearest(query, window_of(k));
+            if (!segment) return;
+            const Coordinates coordinates = on_segment(vertices, lengths, *segment, query);
+            result.s[k] = coordinates.s;
+            result.d[k] = coordinates.d;
+            result.index[k] = static_cast<std::int64_t>(*segment);
+        },
+        result.s.data(), result.d.data(), result.index.data());
     return result;
 }
 

@@ -172,10 +172,13 @@ std::vector<std::int64_t> index_from_points(const Path& path, std::span<const Po
     util::check_fits_in_memory(points.size(), batch_bytes_per_query);
     Locator locator(path, points.size());
     std::vector<std::int64_t> indices(points.size(), -1);
-    for (const std::size_t k : spatial_order(points)) {
-        const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
-        if (location) indices[k] = static_cast<std::int64_t>(location->index);
-    }
+    visit_in_spatial_order(
+        points,
+        [&](std::size_t k) {
+            const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
+            if (location) indices[k] = static_cast<std::int64_t>(location->index);
+        },
+        indices.data());
     return indices;
 }
 
@@ -184,10 +187,13 @@ std::vector<double> path_length_from_points(const Path& path, std::span<const Po
     util::check_fits_in_memory(points.size(), batch_bytes_per_query);
     Locator locator(path, points.size());
     std::vector<double> lengths(points.size(), std::numeric_limits<double>::quiet_NaN());
-    for (const std::size_t k : spatial_order(points)) {
-        const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
-        if (location) lengths[k] = length_at(path, *location, points[k]);
-    }
+    visit_in_spatial_order(
+        points,
+        [&](std::size_t k) {
+            const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
+            if (location) lengths[k] = length_at(path, *location, points[k]);
+        },
+        lengths.data());
     return lengths;
 }
 }  // namespace ordavin::path

@@ -43,6 +43,23 @@ private:
 /// segment. The order only affects the speed, never a result.
 std::vector<std::size_t> spatial_order(std::span<const Point> queries);
 
+/// Runs visit(k) for every query number k in spatial_order. The order scatters the queries and
+/// the entries of the result arrays `slots` (written at k) over memory, so each step asks for
+/// those of a step a little later, which arrive while the searches in between run.
+template <class Visit, class... Slots>
+void visit_in_spatial_order(std::span<const Point> queries, Visit&& visit, Slots*... slots) {
+    constexpr std::size_t ahead = 16;
+    const std::vector<std::size_t> order = spatial_order(queries);
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        if (j + ahead < order.size()) {
+            const std::size_t later = order[j + ahead];
+            __builtin_prefetch(queries.data() + later);
+            (__builtin_prefetch(slots + later, 1), ...);
+        }
+        visit(order[j]);
+    }
+}
+
 /// The index of the path point at which the located position begins: 0 or n - 1 after a snap
 /// to an end point, else the start of the nearest covering segment. Nothing outside the path.
 /// A long path builds its segment index on the first query and answers from it.
