@@ -472,8 +472,12 @@ public:
     double limit() const noexcept { return limit_; }
 
     void consider(std::size_t i) noexcept {
-        double distance = 0.0;
-        if (!covering_distance(xs_, ys_, i, point_, distance)) return;
+        double squared = 0.0;
+        if (!covering_squared_distance(xs_, ys_, i, point_, squared)) return;
+        // Above the limit its root exceeds the best distance (a covering segment's sum of
+        // squares is never NaN: its parameter, its start and the query are finite).
+        if (!(squared <= limit_)) return;
+        const double distance = std::sqrt(squared);
         if (best_.offer(i, distance)) limit_ = squared_limit(distance);
     }
 

@@ -82,17 +82,28 @@ inline std::uint64_t covering_candidates(const double* xs, const double* ys, std
 }
 
 /// Whether segment i, from (xs[i], ys[i]) to (xs[i + 1], ys[i + 1]), covers the query: its
-/// foot lies in [start, end). If so, `distance` receives the distance to the foot, with the
-/// operations of compute_projection. A zero-length segment gives t = NaN and never covers.
-inline bool covering_distance(const double* xs, const double* ys, std::size_t i, Point point,
-                              double& distance) noexcept {
+/// foot lies in [start, end). If so, `squared` receives the square of the distance to the
+/// foot before its square root, with the operations of compute_projection. A zero-length
+/// segment gives t = NaN and never covers.
+inline bool covering_squared_distance(const double* xs, const double* ys, std::size_t i,
+                                      Point point, double& squared) noexcept {
     const double dx = xs[i + 1] - xs[i];
     const double dy = ys[i + 1] - ys[i];
     const double t = ((point.x - xs[i]) * dx + (point.y - ys[i]) * dy) / (dx * dx + dy * dy);
     if (!(t >= 0.0 && t < 1.0)) return false;
     const double ox = xs[i] + t * dx - point.x;
     const double oy = ys[i] + t * dy - point.y;
-    distance = std::sqrt(ox * ox + oy * oy);
+    squared = ox * ox + oy * oy;
+    return true;
+}
+
+/// covering_squared_distance, with `distance` its rounded square root: the distance
+/// compute_projection gives.
+inline bool covering_distance(const double* xs, const double* ys, std::size_t i, Point point,
+                              double& distance) noexcept {
+    double squared = 0.0;
+    if (!covering_squared_distance(xs, ys, i, point, squared)) return false;
+    distance = std::sqrt(squared);
     return true;
 }
 
