@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "util/interruption.hpp"
 
@@ -34,9 +35,13 @@ std::optional<LocatedPoint> nearest_projection(Vertices vertices, Point point, d
     const double* xs = vertices.x.data();
     const double* ys = vertices.y.data();
     NearestSegment best;
+    // A sum of squares above the limit has a root beyond the best distance, which could not
+    // win: its root is not taken.
+    double limit = std::numeric_limits<double>::infinity();
     const auto consider = [&](std::size_t i) {
-        double distance = 0.0;
-        if (covering_distance(xs, ys, i, point, distance)) best.offer(i, distance);
+        double squared = 0.0;
+        if (!covering_squared_distance(xs, ys, i, point, squared) || !(squared <= limit)) return;
+        if (best.offer(i, std::sqrt(squared))) limit = squared_limit(best.distance());
     };
 
     // Nearly all segments are far from the query. A branch-free test per block of segments,

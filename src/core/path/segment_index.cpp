@@ -386,19 +386,6 @@ double squared_rectangle_bound(const Node& node, Point point, double query_slack
     return (gx * gx + gy * gy) * (1.0 - relative_slack);
 }
 
-// A double at least as large as every double whose rounded square root does not exceed
-// `distance` (>= 0, or inf): since the rounded square root is monotone, a node whose squared
-// bound exceeds this holds no segment at `distance` or nearer, which spares the square root of
-// every node visited. Such an x has sqrt(x) < distance (1 + 2^-53), so x is below
-// distance^2 (1 + 2^-51); the square rounds by at most 2^-53 relative or 2^-1075 absolute,
-// the product and the sum by 2^-53 relative, which 2^-49 and 2^-1070 cover. Taking a larger
-// value than the least such bound only rules out fewer nodes, and costs no loop: a search
-// that improves its best at every segment (a query near the centre of a circle, whose
-// distances fall steadily along it) calls this each time.
-double squared_limit(double distance) noexcept {
-    return distance * distance * (1.0 + 0x1p-49) + 0x1p-1070;
-}
-
 // False only when no segment of the node can cover the query. `query_slack` is the query's
 // share of the rounding allowance, 2^-32 (|px| + |py|).
 bool may_cover(const Node& node, Point point, double query_slack) noexcept {

@@ -165,6 +165,19 @@ inline double vertex_squared_distance(const double* xs, const double* ys, std::s
     return ox * ox + oy * oy;
 }
 
+/// A double at least as large as every double whose rounded square root does not exceed
+/// `distance` (>= 0, or inf): since the rounded square root is monotone, a node whose squared
+/// bound exceeds this holds no segment at `distance` or nearer, which spares the square root of
+/// every node visited. Such an x has sqrt(x) < distance (1 + 2^-53), so x is below
+/// distance^2 (1 + 2^-51); the square rounds by at most 2^-53 relative or 2^-1075 absolute,
+/// the product and the sum by 2^-53 relative, which 2^-49 and 2^-1070 cover. Taking a larger
+/// value than the least such bound only rules out fewer nodes, and costs no loop: a search
+/// that improves its best at every segment (a query near the centre of a circle, whose
+/// distances fall steadily along it) calls this each time.
+inline double squared_limit(double distance) noexcept {
+    return distance * distance * (1.0 + 0x1p-49) + 0x1p-1070;
+}
+
 /// The best of the segments offered so far by (distance, then lowest index): the one ranking
 /// of every locating rule. A NaN distance never wins. Offers may come in any order and more
 /// than once; the result is the same.

@@ -403,6 +403,25 @@ TEST(SegmentIndex, QueriesEverySegmentIsAboutAsNearTo) {
     }
 }
 
+TEST(SegmentKernels, SquaredLimitHoldsEverySumWhoseRootIsAtMostTheDistance) {
+    // The searches skip a node or a segment whose sum of squares exceeds squared_limit(d);
+    // that is exact only if every double x with a rounded root of at most d is below it.
+    std::mt19937_64 generator(13);
+    std::vector<double> distances{0.0, 5e-324, 1e-310, 0x1p-537, 0x1p-511, 1.0, 2.0, 1e300};
+    for (int k = 0; k < 4000; ++k) {
+        distances.push_back(std::ldexp(uniform(generator, 1.0, 2.0),
+                                       static_cast<int>(generator() % 2100) - 1075));
+    }
+    for (const double d : distances) {
+        if (!(d < inf)) continue;
+        double x = d * d;
+        while (x > 0.0 && std::sqrt(x) > d) x = std::nextafter(x, 0.0);
+        while (std::sqrt(std::nextafter(x, inf)) <= d) x = std::nextafter(x, inf);
+        ASSERT_LE(x, ordavin::path::squared_limit(d)) << d;
+    }
+    EXPECT_EQ(ordavin::path::squared_limit(inf), inf);
+}
+
 TEST(SegmentIndex, EmptyAndOnePointPaths) {
     const std::vector<Point> queries{{0.0, 0.0}, {1.0, 2.0}, {1.005, 2.0}, {not_a_number, 2.0}};
     expect_index_agrees(Path::from_points({}), queries, 1.0, "empty");
