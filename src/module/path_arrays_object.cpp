@@ -8,7 +8,10 @@
 #include "module/path_arrays_object.hpp"
 
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <new>
+#include <span>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,7 +25,11 @@
 #include "module/path_docs.hpp"
 #include "path/circle_segments.hpp"
 #include "path/defaults.hpp"
+#include "path/frenet.hpp"
 #include "path/locating.hpp"
+#include "python/python_error.hpp"
+#include "util/fresh_memory.hpp"
+#include "util/memory_policy.hpp"
 
 namespace ordavin::module {
 
@@ -156,6 +163,185 @@ PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize
                          locating_each(&path::path_length_from_points));
 }
 
+// ---- frenet ----------------------------------------------------------------------------
+
+/// s_hint as given, None for "not given": it is read in the call, once the queries' shape
+/// it broadcasts to is known. The argument is held for the whole call.
+struct HintObjectForm {
+    using Value = PyObject*;
+    static std::optional<PyObject*> convert(PyObject* object, const char*) {
+        return object == Py_None ? nullptr : object;
+    }
+};
+
+/// A number whose absence is told apart from any value: `window` is refused without s_hint.
+struct GivenFloatForm {
+    using Value = std::optional<double>;
+    static std::optional<std::optional<double>> convert(PyObject* object, const char* name) {
+        const std::optional<double> value = FloatForm::convert(object, name);
+        if (!value) return std::nullopt;
+        return std::optional<double>(*value);
+    }
+};
+
+/// A shape as Python writes a tuple: "()", "(3,)", "(4, 2)".
+std::string shape_text(std::span<const std::size_t> shape) {
+    std::string text = "(";
+    for (std::size_t d = 0; d < shape.size(); ++d) {
+        if (d > 0) text += ", ";
+        text += std::to_string(shape[d]);
+    }
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+/// Replaces a pending TypeError or ValueError by its "argument '{name}': ..." form.
+void name_the_argument(const char* name) {
+    if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+        binding::prefix_argument_error(name);
+        return;
+    }
+    if (!PyErr_ExceptionMatches(PyExc_ValueError)) return;
+    const python::FetchedError error = python::fetch_error();
+    if (!error.value) return;
+    PyErr_Format(PyExc_ValueError, "argument '%s': %S", name, error.value.get());
+}
+
+/// A read-only strided view of a float64 array, released with this.
+class StridedDoubles {
+public:
+    explicit StridedDoubles(PyObject* array) {
+        if (PyObject_GetBuffer(array, &view_, PyBUF_RECORDS_RO) == 0) held_ = true;
+    }
+    StridedDoubles(const StridedDoubles&) = delete;
+    StridedDoubles& operator=(const StridedDoubles&) = delete;
+    ~StridedDoubles() {
+        if (held_) PyBuffer_Release(&view_);
+    }
+    bool held() const noexcept { return held_; }
+    const Py_buffer& view() const noexcept { return view_; }
+
+private:
+    Py_buffer view_{};
+    bool held_ = false;
+};
+
+/// The hints of s_hint for queries of the given shape: one for all of them when it is a
+/// number, else one per query, the array-like read as float64 and broadcast to the shape by
+/// NumPy's rule (its dimensions, aligned on the right, each 1 or the queries' own). Nothing,
+/// with the error set and the argument named, when it cannot be read or does not broadcast.
+std::optional<std::vector<double>> hints_for(PyObject* hint, std::span<const std::size_t> shape,
+                                             std::size_t count) {
+    constexpr const char* name = "s_hint";
+    if (PyFloat_Check(hint) || PyLong_Check(hint) || !PySequence_Check(hint)) {
+        const std::optional<double> value = FloatForm::convert(hint, name);
+        if (!value) return std::nullopt;
+        return std::vector<double>{*value};
+    }
+    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+    PyRef asarray = numpy ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "asarray")) : PyRef();
+    if (!asarray) return std::nullopt;
+    PyRef array = PyRef::steal(PyObject_CallFunctionObjArgs(
+        asarray.get(), hint, reinterpret_cast<PyObject*>(&PyFloat_Type), nullptr));
+    if (!array) {
+        name_the_argument(name);
+        return std::nullopt;
+    }
+    const StridedDoubles doubles(array.get());
+    if (!doubles.held()) return std::nullopt;
+    const Py_buffer& view = doubles.view();
+    const auto dimensions = static_cast<std::size_t>(view.ndim);
+    std::vector<std::size_t> hint_shape;
+    for (std::size_t d = 0; d < dimensions; ++d) {
+        hint_shape.push_back(static_cast<std::size_t>(view.shape[d]));
+    }
+    // The stride of each dimension of the queries' shape in the hint array: 0 where the hint
+    // has no such dimension or one of extent 1.
+    std::vector<Py_ssize_t> strides(shape.size(), 0);
+    bool broadcasts = dimensions <= shape.size();
+    for (std::size_t d = 0; broadcasts && d < dimensions; ++d) {
+        const std::size_t at = shape.size() - dimensions + d;
+        if (hint_shape[d] == shape[at]) {
+            strides[at] = view.strides[d];
+        } else {
+            broadcasts = hint_shape[d] == 1;
+        }
+    }
+    if (!broadcasts) {
+        PyErr_Format(PyExc_ValueError,
+                     "argument 's_hint': shape %s does not broadcast to the queries' shape %s",
+                     shape_text(hint_shape).c_str(), shape_text(shape).c_str());
+        return std::nullopt;
+    }
+    util::check_fits_in_memory(count, sizeof(double));
+    std::vector<double> hints;
+    util::reserve_fresh(hints, count);
+    // An odometer over the queries' shape in C order, the last dimension fastest.
+    std::vector<std::size_t> position(shape.size(), 0);
+    const char* address = static_cast<const char*>(view.buf);
+    for (std::size_t k = 0; k < count; ++k) {
+        double value;
+        std::memcpy(&value, address, sizeof value);
+        hints.push_back(value);
+        for (std::size_t d = shape.size(); d-- > 0;) {
+            if (++position[d] < shape[d]) {
+                address += strides[d];
+                break;
+            }
+            address -= strides[d] * static_cast<Py_ssize_t>(shape[d] - 1);
+            position[d] = 0;
+        }
+    }
+    return hints;
+}
+
+const Method<PointArrayForm, HintObjectForm, GivenFloatForm> kFrenet(
+    "PathArrays.frenet()", required<PointArrayForm>("points"),
+    optional<HintObjectForm>("s_hint", nullptr),
+    optional<GivenFloatForm>("window", std::optional<double>()));
+
+PyObject* frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                 PyObject* kwnames) noexcept {
+    return Calls::method(
+        self, kFrenet, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, PyObject* hint,
+           std::optional<double> window) -> PyRef {
+            if (window && hint == nullptr) {
+                PyErr_SetString(PyExc_ValueError,
+                                "argument 'window': given without 's_hint', around which the "
+                                "window is taken");
+                return PyRef();
+            }
+            if (window && !(*window >= 0.0)) {
+                PyErr_Format(PyExc_ValueError,
+                             "argument 'window': must be a number at least 0 (got %R)",
+                             PyRef::steal(PyFloat_FromDouble(*window)).get());
+                return PyRef();
+            }
+            std::optional<std::vector<double>> hints;
+            if (hint != nullptr) {
+                hints = hints_for(hint, queries.shape, queries.points.size());
+                if (!hints) return PyRef();
+            }
+            std::optional<path::ArcLengthHints> arc_length_hints;
+            if (hints) {
+                arc_length_hints = path::ArcLengthHints{
+                    *hints, window.value_or(std::numeric_limits<double>::infinity())};
+            }
+            path::FrenetCoordinates coordinates =
+                path::frenet(record, queries.points, arc_length_hints);
+            PyRef s = binding::reshaped(binding::owning_array(std::move(coordinates.s)),
+                                        queries.shape);
+            if (!s) return s;
+            PyRef d = binding::reshaped(binding::owning_array(std::move(coordinates.d)),
+                                        queries.shape);
+            if (!d) return d;
+            PyRef index = binding::reshaped(binding::owning_array(std::move(coordinates.index)),
+                                            queries.shape);
+            if (!index) return index;
+            return PyRef::steal(PyTuple_Pack(3, s.get(), d.get(), index.get()));
+        });
+}
+
 // ---- the class -------------------------------------------------------------------------
 
 PyGetSetDef getset[] = {
@@ -179,6 +365,7 @@ PyMethodDef methods[] = {
      docs::arrays::kIndexFromPoint},
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
      docs::arrays::kPathLengthFromPoint},
+    {"frenet", as_cfunction(frenet), kFastKeywords, docs::arrays::kFrenet},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -211,6 +211,23 @@ inline constexpr const char kPathArrays[] =
     "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
     "circle and locating methods return new arrays.";
 
+inline constexpr const char kFrenet[] =
+    "frenet($self, points, s_hint=None, window=1e999)\n--\n\n"
+    "The Frenet coordinates of each point of `points`, an array-like of shape (..., 2), as a\n"
+    "tuple (s, d, index) of new arrays of shape (...): float64, float64 and int64. For each\n"
+    "point P the nearest point of the polyline is found, every segment closed: on segment k,\n"
+    "from A = p_k to B = p_(k+1), t = ((P - A) . (B - A)) / |B - A|^2 clamped to [0, 1] (0 for\n"
+    "a zero-length segment), the foot A + t (B - A) and its distance to P. The least distance\n"
+    "wins, the lowest k on equal distances; a NaN distance never does. s is the arc length of\n"
+    "the foot (path_length_per_point[k] + |B - A| t), d the distance, positive when P lies on\n"
+    "the left of the segment ((B - A) x (P - A) >= 0) and negative on its right, index k.\n"
+    "With s_hint (a number, or an array-like broadcast to the shape (...)), only segments\n"
+    "whose arc lengths meet [s_hint - window, s_hint + window] compete, which tells apart the\n"
+    "passes of a loop; window needs s_hint and must be at least 0. No competing segment, a\n"
+    "NaN point or an empty path give (NaN, NaN, -1); a one-point path gives s = 0, index 0\n"
+    "and d the distance to its point. Each entry is exactly what this rule gives point by\n"
+    "point; the path's segment index is built once for all the points.";
+
 }  // namespace arrays
 
 }  // namespace ordavin::module::docs

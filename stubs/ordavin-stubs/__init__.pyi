@@ -133,3 +133,8 @@ class PathArrays:
     def path_length_from_point(
         self, points: ArrayLike, epsilon: _Float = 1e-2
     ) -> NDArray[np.float64]: ...
+    # (s, d, index), each of shape (...); s_hint is a number or broadcasts to (...). The
+    # default window, 1e999, is inf.
+    def frenet(
+        self, points: ArrayLike, s_hint: _Float | ArrayLike | None = None, window: _Float = 1e999
+    ) -> tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.int64]]: ...

@@ -334,6 +334,20 @@ if hasattr(VIEW, "path_length_from_point"):
         ("arrays path_length_from_point bad eps", lambda: VIEW.path_length_from_point(QUERIES, BadFloat()), ValueError),
         ("arrays path_length_from_point fresh", lambda: Path.from_points(ARC).arrays.path_length_from_point(QUERIES), NDArray),
     ]
+if hasattr(VIEW, "frenet"):
+    VIEW_CASES += [
+        ("arrays frenet", lambda: VIEW.frenet(QUERIES), tuple),
+        ("arrays frenet one", lambda: VIEW.frenet([0.5, 0.5]), tuple),
+        ("arrays frenet hints", lambda: VIEW.frenet(QUERIES, [0.0, 1.0, 2.0, 3.0], 1.0), tuple),
+        ("arrays frenet hint", lambda: VIEW.frenet(QUERIES, s_hint=1.0), tuple),
+        ("arrays frenet fresh", lambda: Path.from_points(ARC).arrays.frenet(QUERIES, 0.5, 0.1), tuple),
+        ("arrays frenet window alone", lambda: VIEW.frenet(QUERIES, window=1.0), ValueError),
+        ("arrays frenet hint shape", lambda: VIEW.frenet(QUERIES, [1.0, 2.0]), ValueError),
+        ("arrays frenet hint str", lambda: VIEW.frenet(QUERIES, ["a"] * 4), ValueError),
+        ("arrays frenet bad hint", lambda: VIEW.frenet(QUERIES, BadFloat()), ValueError),
+        ("arrays frenet bad window", lambda: VIEW.frenet(QUERIES, 1.0, BadFloat()), ValueError),
+        ("arrays frenet bad point", lambda: VIEW.frenet([[1, 2, 3]]), ValueError),
+    ]
 
 FOREIGN_CASES = VIEW_CASES + [
     ("smoothed_path", lambda: ZIGZAG.smoothed_path(0.5), Path),
