@@ -30,6 +30,8 @@
 #include "path/sub_path.hpp"
 #include "path/without_duplicate_points.hpp"
 #include "module/resampling_type_object.hpp"
+#include "qp/solver/clarabel/clarabel_solver.hpp"
+#include "util/memory_policy.hpp"
 
 namespace ordavin::path {
 
@@ -197,7 +199,12 @@ PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return call_method(
         self, kSmoothedPath, args, nargs, kwnames,
         [](const Path& record, double max_deviation) {
-            return path::smoothed_path(record, max_deviation);
+            // Clarabel, quiet, handing freed memory back to the system before its own large
+            // buffers are allocated.
+            qp::ClarabelSettings settings;
+            settings.verbose = false;
+            const qp::ClarabelSolver solver(settings, &util::return_free_memory_to_system);
+            return path::smoothed_path(record, max_deviation, solver);
         });
 }
 
