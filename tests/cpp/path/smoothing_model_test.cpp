@@ -147,7 +147,8 @@ TEST(SmoothingModelTest, FewerThanTwoPointsNeverReachTheSolver) {
     const RecordingSolver solver(qp::SolverStatus::OtherError);
     EXPECT_THROW((void)smoothed_path(Path::from_points({{1.0, 1.0}}), 1.0, solver),
                  ordavin::Panic);
-    EXPECT_THROW((void)smoothed_path(Path::from_points(std::vector<Point>{}), 1.0, solver), ordavin::Panic);
+    EXPECT_THROW((void)smoothed_path(Path::from_points(std::vector<Point>{}), 1.0, solver),
+                 ordavin::Panic);
     EXPECT_TRUE(solver.problems.empty());
 }
 
