@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 
+#include "path/coordinate_values.hpp"
 #include "spline/even_sampler.hpp"
 #include "spline/spline.hpp"
 #include "util/fresh_memory.hpp"
@@ -20,30 +21,7 @@ namespace {
 // Bytes held per resampled point by the result: the point and its two coordinates.
 constexpr std::uint64_t bytes_per_sample = sizeof(Point) + 2 * sizeof(double);
 
-using util::lanes_of;
 using util::point_of;
-using util::PointLanes;
-
-// Both coordinates share the parameters, the cumulative lengths, so one spline carries the
-// two in the lanes of its values; each lane is exactly the spline of that coordinate alone.
-// They are read in place: straight off the points (the usual case, which spares the two
-// coordinate vectors), or off the coordinate lists a path was made from.
-struct PointValues {
-    const Point* points;
-    Point last_point;
-    PointLanes value(std::size_t i) const noexcept { return lanes_of(points[i]); }
-    PointLanes last() const noexcept { return lanes_of(last_point); }
-};
-
-// Lists of unequal length: the guards past the end take the last entry of each whole list,
-// which may lie beyond the last point.
-struct ListValues {
-    const double* xs;
-    const double* ys;
-    Point last_entries;
-    PointLanes value(std::size_t i) const noexcept { return PointLanes{xs[i], ys[i]}; }
-    PointLanes last() const noexcept { return lanes_of(last_entries); }
-};
 
 template <spline::Interpolation Method, class Values>
 std::vector<Point> resample(std::span<const double> lengths, Values values,
@@ -87,15 +65,11 @@ Path resampled_path(const Path& path, std::uint64_t number_points, ResamplingTyp
     }
     util::check_fits_in_memory(number_points, bytes_per_sample, "points", "resampled_path");
 
-    if (path.coordinates_mirror_points()) {
-        const std::vector<Point>& points = path.points();
-        const PointValues values{points.data(), points.back()};
+    // Both coordinates share the parameters, the cumulative lengths, so one spline carries the
+    // two in the lanes of its values; each lane is exactly the spline of that coordinate alone.
+    return with_coordinate_values(path, [&](auto values) {
         return Path::from_points(resample(lengths, values, number_points, resampling_type));
-    }
-    const std::vector<double>& xs = path.x();
-    const std::vector<double>& ys = path.y();
-    const ListValues values{xs.data(), ys.data(), {xs.back(), ys.back()}};
-    return Path::from_points(resample(lengths, values, number_points, resampling_type));
+    });
 }
 
 }  // namespace ordavin::path
