@@ -78,7 +78,7 @@ test-python:
 # The stubs must describe the module that was built (stubtest), and the examples and the stub
 # usage cases must type-check against them.
 test-types:
-	$(PY) -m mypy.stubtest ordavin --allowlist stubs/stubtest-allowlist.txt
+	$(PY) -m mypy.stubtest ordavin
 	$(PY) -m mypy examples tests/typing
 
 # sdist and wheel as a release builds them; the wheel alone in a fresh venv.
