@@ -69,13 +69,16 @@ module: $(VENV)/.installed
 	$(PIP_BUILD) --no-deps .
 
 # Only what the tour needs, with its own stamp, so that a later `make test` still installs the
-# test toolchain. The build shows its progress (pip -v streams CMake's and Ninja's output); the
+# test toolchain. The build shows its steps and Ninja's progress lines (pip -v streams the
+# build's output; all of it goes to build/demo-build.log, shown when the build fails); the
 # extras are then resolved against the module just installed, which pip does not build again.
 $(VENV)/.demo-installed: $(VENV)/.created pyproject.toml
 	$(PY) -m pip install -q $(BUILD_REQUIRES)
 	@echo "building ordavin (about a minute on two cores)"
-	$(PY) -m pip install -v --no-build-isolation --no-deps . 2>&1 | \
-	    grep -E --line-buffered '^ *\[[0-9]+/[0-9]+\]|^ *(\*\*\*|Successfully|ERROR|error)' 
+	@mkdir -p build
+	@set -o pipefail; $(PY) -m pip install -v --no-build-isolation --no-deps . 2>&1 | \
+	    tee build/demo-build.log | awk '/^ *(\[[0-9]+\/[0-9]+\] |\*\*\* )/ { print; fflush() }' || \
+	    { tail -n 40 build/demo-build.log; exit 1; }
 	$(PY) -m pip install -q "ordavin[examples]"
 	touch $@
 

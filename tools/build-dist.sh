@@ -13,7 +13,8 @@ out=$2
 root=$(pwd)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-work=$out/work
+# The intermediate files, in a directory of their own for each output directory.
+work=$root/build/release/$(basename "$out")
 rm -rf "$work" "$out"/ordavin-*
 mkdir -p "$work"
 
@@ -55,7 +56,8 @@ wheels=("$work"/wheel/ordavin-*.whl)
 [[ ${#wheels[@]} -eq 1 && -f ${wheels[0]} ]] || { echo "expected one wheel" >&2; exit 1; }
 
 # With no --plat, auditwheel picks the oldest manylinux policy the symbols allow.
-quietly "$work/repair.log" "$python" -m auditwheel repair --wheel-dir "$work/repaired" "${wheels[0]}"
+quietly "$work/repair.log" \
+    "$python" -m auditwheel repair --wheel-dir "$work/repaired" "${wheels[0]}"
 repaired=("$work"/repaired/ordavin-*manylinux*.whl)
 [[ ${#repaired[@]} -eq 1 && -f ${repaired[0]} ]] || {
     cat "$work/repair.log" >&2

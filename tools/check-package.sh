@@ -38,7 +38,8 @@ wheel=$(echo "$work"/first/ordavin-*.whl)
 # Every tracked file that the build or the metadata reads must be in the sdist.
 tar tzf "$sdist" | sed 's|^[^/]*/||' | sort >"$work/sdist-files"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    git ls-files CMakeLists.txt cmake pyproject.toml README.md LICENSE src qp stubs | sort >"$work/needed"
+    git ls-files CMakeLists.txt cmake pyproject.toml README.md LICENSE src qp stubs |
+        sort >"$work/needed"
 else
     printf '%s\n' CMakeLists.txt pyproject.toml README.md LICENSE \
         src/module/module.cpp stubs/ordavin-stubs/__init__.pyi | sort >"$work/needed"
@@ -61,7 +62,8 @@ assert any(n.endswith(".dist-info/licenses/LICENSE") for n in names), "the wheel
 metadata = next(n for n in names if n.endswith(".dist-info/METADATA"))
 fields = email.parser.Parser().parsestr(zipfile.ZipFile(sys.argv[1]).read(metadata).decode())
 assert fields["License-Expression"] == "MIT", fields["License-Expression"]
-assert not any(c.startswith("License ::") for c in fields.get_all("Classifier")), "License classifier"
+classifiers = fields.get_all("Classifier")
+assert not any(c.startswith("License ::") for c in classifiers), "a License classifier"
 assert fields["Metadata-Version"] >= "2.4", fields["Metadata-Version"]
 EOF
 
