@@ -77,7 +77,7 @@ $(VENV)/.demo-installed: $(VENV)/.created pyproject.toml
 	@echo "building ordavin (about a minute on two cores)"
 	@mkdir -p build
 	@set -o pipefail; $(PY) -m pip install -v --no-build-isolation --no-deps . 2>&1 | \
-	    tee build/demo-build.log | awk '/^ *(\[[0-9]+\/[0-9]+\] |\*\*\* )/ { print; fflush() }' || \
+	    tee build/demo-build.log | sed -un -E '/^ *(\[[0-9]+\/[0-9]+\] |\*\*\* )/p' || \
 	    { tail -n 40 build/demo-build.log; exit 1; }
 	$(PY) -m pip install -q "ordavin[examples]"
 	touch $@

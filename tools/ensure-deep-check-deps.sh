@@ -17,8 +17,11 @@ else
     missing+=("python$version-dbg" "libpython$version-dbg")
 fi
 command -v valgrind >/dev/null || missing+=(valgrind)
-[[ -f "$(g++ -print-file-name=libasan.so)" ]] || missing+=(libasan8)
-[[ -f "$(g++ -print-file-name=libubsan.so)" ]] || missing+=(libubsan1)
+# The sanitizer runtimes' link names come with the compiler's own libgcc-N-dev, whatever the
+# runtimes' numbering in this release (libasan6 with GCC 11, libasan8 with GCC 12 to 14).
+gcc_dev=libgcc-$(g++ -dumpversion | cut -d. -f1)-dev
+[[ -f "$(g++ -print-file-name=libasan.so)" && -f "$(g++ -print-file-name=libubsan.so)" ]] ||
+    missing+=("$gcc_dev")
 bash "$here/apt-install-missing.sh" "check-deep" ${missing[@]+"${missing[@]}"}
 # What apt-get installed must now be found.
 bash "$here/debug-python.sh" "$python" >/dev/null
