@@ -88,7 +88,9 @@ demo: $(VENV)/.demo-installed
 check: module
 	@$(MAKE) --no-print-directory test-python test-types test-cpp
 
-# Every lane runs (a failure does not stop the next), each reported on one line.
+# Every lane runs (a failure does not stop the next), each reported on one line. Each lane is a
+# make of its own after `install`, so the lanes depend on the installed stamp (or on `module`, an
+# incremental rebuild), never on `install` itself, which would reinstall everything every time.
 TEST_LANES := test-python test-types test-package test-cpp test-pythons
 DEEP_LANES := check-sanitize check-refcount check-valgrind check-fuzz check-alloc-failure
 test:
@@ -134,7 +136,7 @@ deep-deps: venv
 	bash tools/ensure-cpp-test-deps.sh
 	bash tools/ensure-deep-check-deps.sh $(abspath $(PY))
 
-san-build: deep-deps install
+san-build: deep-deps $(VENV)/.installed
 	cmake -S . -B $(SAN_BUILD) -DORDAVIN_SANITIZE=ON -DORDAVIN_BUILD_TESTS=ON \
 	    -DORDAVIN_BUILD_MODULE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
 	    -DPython_EXECUTABLE=$(abspath $(PY)) > /dev/null
@@ -149,7 +151,7 @@ check-sanitize: san-build
 # Reference leaks and exception-state errors, on the debug interpreter of the venv's Python
 # version (python3.X-dbg, which deep-deps installs where it is missing).
 DBG_PYTHON = $$(bash tools/debug-python.sh $(abspath $(PY)))
-check-refcount: deep-deps install
+check-refcount: deep-deps $(VENV)/.installed
 	# Debian's debug headers are symlinks to the release ones; with canonical system headers
 	# GCC would then read the release pyconfig.h and count no references at all.
 	cmake -S . -B $(DBG_BUILD) -DORDAVIN_BUILD_MODULE=ON -DCMAKE_BUILD_TYPE=Debug \
@@ -165,7 +167,7 @@ check-refcount: deep-deps install
 	    $(DBG_PYTHON) tests/refcount/harness.py
 
 # C++ heap leaks and memory errors in the installed (release) module.
-check-valgrind: deep-deps install
+check-valgrind: deep-deps module
 	$(PY) tests/valgrind/run_valgrind.py --python $(PY) --workload tests/valgrind/workload.py
 
 # A fixed-budget fuzzing run of the binding layer, on the sanitized module.
@@ -180,7 +182,7 @@ $(ALLOC_FAILURE_LIB): tools/alloc_failure/fail_nth_new.cpp
 	mkdir -p $(dir $@)
 	g++ -std=c++20 -O2 -fPIC -shared -Wall -Wextra -Wpedantic -Wshadow -Wconversion -o $@ $<
 
-check-alloc-failure: install $(ALLOC_FAILURE_LIB)
+check-alloc-failure: module $(ALLOC_FAILURE_LIB)
 	$(PY) tests/alloc_failure/sweep.py --library $(ALLOC_FAILURE_LIB)
 
 # Speed ratios against the peers at small sizes (about 5 s); fails when one drops below its floor.
