@@ -69,7 +69,8 @@ EOF
 
 # No compiler on PATH while the wheel and its dependencies install: a build would fail at once.
 mkdir -p "$work/no-compiler"
-for tool in cc c++ gcc g++ clang clang++ cmake ninja; do
+triplet=$(uname -m)-linux-gnu
+for tool in cc c++ gcc g++ "$triplet-gcc" "$triplet-g++" clang clang++ cmake ninja; do
     printf '#!/bin/sh\necho "%s called while installing the wheel" >&2\nexit 1\n' "$tool" \
         >"$work/no-compiler/$tool"
     chmod +x "$work/no-compiler/$tool"
