@@ -8,7 +8,7 @@ bench/floors.c (walking the input list, building the output list, one linear pas
 
     python bench/run_all.py                  # n = 1e2, 1e4, 1e6 (1e5 for smoothing)
     python bench/run_all.py --quick          # small sizes only
-    python bench/run_all.py --write-readme   # also put the table under "## Performance"
+    python bench/run_all.py --write-readme   # also write the tables into docs/benchmarks.md
     python bench/run_all.py --guard          # small sizes; fail when a ratio drops below its floor
     python bench/run_all.py --arrays         # only the rows with arrays in and out (with --quick:
                                              # their small sizes), and the NumPy targets
@@ -598,7 +598,7 @@ def machine():
 
 
 def write_readme(text):
-    readme = HERE.parent / "README.md"
+    readme = HERE.parent / "docs" / "benchmarks.md"
     content = readme.read_text()
     heading = "## Performance"
     if heading not in content:

@@ -2,6 +2,7 @@
 
 from collections.abc import Callable
 from typing import ClassVar, Final, Protocol, SupportsFloat, SupportsIndex, final, overload
+from typing import type_check_only
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -98,8 +99,10 @@ class Path:
         self,
     ) -> tuple[Callable[[list[float], list[float]], Path], tuple[list[float], list[float]]]: ...
 
-# The class of Path.arrays; it is not a module attribute and cannot be instantiated.
+# The class of Path.arrays. It is no module attribute and cannot be instantiated, so it exists for
+# type checkers only: annotations may name it (imported under TYPE_CHECKING), code cannot.
 @final
+@type_check_only
 class PathArrays:
     """Read-only NumPy views of a Path's coordinates and per-point quantities.
 

@@ -5,12 +5,15 @@ comment for the exact error code, and the check fails if the stubs stop refusing
 """
 
 import copy
-from typing import assert_type
+from typing import TYPE_CHECKING, assert_type
 
 import numpy as np
 from numpy.typing import NDArray
 
 from ordavin import Path, ResamplingType
+
+if TYPE_CHECKING:
+    from ordavin import PathArrays
 
 # Everything the module converts: lists, tuples, ranges, NumPy arrays and scalars.
 rows = np.array([[0.0, 0.0], [1.0, 0.5], [2.0, 0.0]])
@@ -34,6 +37,14 @@ assert_type(path.sub_path(start=[0, 0]), Path | None)
 assert_type(int(ResamplingType.Linear), int)
 assert_type(path.arrays.index_from_point(rows.astype(np.float32)), NDArray[np.int64])
 assert_type(path.arrays.path_length_from_point([[0, 1], [2, 0]], 0.1), NDArray[np.float64])
+
+
+# The view's class exists for type checkers only, and annotations may name it.
+def curvature_of(view: "PathArrays") -> NDArray[np.float64]:
+    return view.curvature
+
+
+assert_type(curvature_of(path.arrays), NDArray[np.float64])
 
 # Pickling and copying keep the type.
 assert_type(copy.deepcopy(path), Path)
