@@ -7,9 +7,11 @@
 // view's Path as the receiver whose record is read under shared access.
 #include "module/path_arrays_object.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,7 +22,11 @@
 #include "binding/method.hpp"
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
+#include "module/float_array_form.hpp"
+#include "module/resampling_type_object.hpp"
 #include "path/circle_segments.hpp"
+#include "path/from_frenet.hpp"
+#include "path/interpolation.hpp"
 #include "path/locating.hpp"
 
 namespace ordavin::path {
@@ -190,6 +196,61 @@ PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize
                        locating_each(&path::path_length_from_points));
 }
 
+/// Points given as x and y of each in turn, as a float64 array of shape `shape` + (2,).
+PyRef point_array(std::vector<double> coordinates, std::span<const std::size_t> shape) {
+    std::vector<std::size_t> with_coordinates(shape.begin(), shape.end());
+    with_coordinates.push_back(2);
+    return binding::reshaped(binding::owning_array(std::move(coordinates)), with_coordinates);
+}
+
+const Method<FloatArrayForm, ResamplingTypeForm> kInterpolate(
+    "PathArrays.interpolate()", required<FloatArrayForm>("s"),
+    optional<ResamplingTypeForm>("resampling_type", ResamplingType::Linear));
+
+PyObject* interpolate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    return call_method(
+        self, kInterpolate, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const FloatArray& s, ResamplingType resampling_type) {
+            return point_array(path::interpolated_coordinates(record, s.values(), resampling_type),
+                               s.shape());
+        });
+}
+
+const Method<FloatArrayForm, FloatArrayForm> kFromFrenet("PathArrays.from_frenet()",
+                                                         required<FloatArrayForm>("s"),
+                                                         optional<FloatArrayForm>("d",
+                                                                                  FloatArray({0.0}, {})));
+
+/// The values of `array` laid out as the broadcast `shape` holding `count` entries: its own
+/// values where they already are (one value, or as many as the shape), else repeated into
+/// `storage`.
+std::span<const double> broadcast_to(const FloatArray& array, std::span<const std::size_t> shape,
+                                     std::size_t count, std::vector<double>& storage) {
+    const std::span<const double> values = array.values();
+    if (values.size() == count || values.size() == 1) return values;
+    storage = broadcast_values(array, shape);
+    return storage;
+}
+
+PyObject* from_frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    return call_method(
+        self, kFromFrenet, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const FloatArray& s, const FloatArray& d) {
+            const std::optional<std::vector<std::size_t>> shape =
+                broadcast_shape(s, "s", d, "d");
+            if (!shape) return PyRef();
+            const std::size_t count = checked_entries(*shape, 2 * sizeof(double));
+            std::vector<double> s_storage;
+            std::vector<double> d_storage;
+            return point_array(
+                path::points_from_frenet(record, broadcast_to(s, *shape, count, s_storage),
+                                         broadcast_to(d, *shape, count, d_storage)),
+                *shape);
+        });
+}
+
 // ---- the class -------------------------------------------------------------------------
 
 void dealloc(PyObject* self) noexcept {
@@ -222,6 +283,29 @@ constexpr const char kPathLengthFromPointDoc[] =
     "array-like of shape (..., 2), as a new float64 array of shape (...); NaN where it gives\n"
     "None. The path's segment index is built once for all the points.";
 
+constexpr const char kInterpolateDoc[] =
+    "interpolate($self, s, resampling_type=...)\n--\n\n"
+    "The points at arc lengths `s` (a number or an array-like of any shape) as a new float64\n"
+    "array of shape s.shape + (2,), on the very curve resampled_path samples with the same\n"
+    "resampling_type (ResamplingType.Linear unless given): at the sample lengths\n"
+    "numpy.linspace(0, length, n) they are, bit for bit, the points of\n"
+    "resampled_path(n, resampling_type). s below 0 gives the first point and s above the\n"
+    "length the last, as numpy.interp does; NaN gives NaN, and so does every s on a path\n"
+    "without points or whose length is NaN. Lengths in order are located in one pass, others\n"
+    "by bisection, with the same results.";
+
+constexpr const char kFromFrenetDoc[] =
+    "from_frenet($self, s, d=0.0)\n--\n\n"
+    "The points at arc length `s` plus the signed offset `d` along the left unit normal of the\n"
+    "segment that holds s (the one that starts at s on a vertex), as a new float64 array of\n"
+    "shape broadcast(s, d).shape + (2,); s and d are numbers or array-likes of any shape. On\n"
+    "segment k from A to B: t = (s - s_k) / |B - A| and A + t (B - A) + d (-(B - A).y,\n"
+    "(B - A).x) / |B - A|. Before 0 and past the length the first and last segments extend\n"
+    "straight. Segments of zero length lend no direction: at the ends the nearest segment of\n"
+    "positive length takes over. NaN in s or d gives NaN; a path without a segment of positive\n"
+    "length (no points, one point, all points equal) has no direction and gives NaN for every\n"
+    "pair.";
+
 constexpr const char kClassDoc[] =
     "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
     "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
@@ -250,6 +334,8 @@ PyMethodDef methods[] = {
     {"index_from_point", as_cfunction(index_from_point), kFastKeywords, kIndexFromPointDoc},
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
      kPathLengthFromPointDoc},
+    {"interpolate", as_cfunction(interpolate), kFastKeywords, kInterpolateDoc},
+    {"from_frenet", as_cfunction(from_frenet), kFastKeywords, kFromFrenetDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 

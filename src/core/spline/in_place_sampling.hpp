@@ -11,21 +11,26 @@
 
 namespace ordavin::spline {
 
-/// The interval find_interval gives for t, from `lower_bound`, the number of parameters
-/// t_0 .. t_(n-1) below t; for t_0 <= t. Key i + 1 holds parameter i, and the key at -1 lies
-/// before t, so the interval starts at key `lower_bound` when the parameter there lies
+/// Whether `lower_bound`, the number of parameters t_0 .. t_(n-1) below t, is itself the
+/// interval find_interval gives for t, for t_0 <= t. Key i + 1 holds parameter i, and the key at
+/// -1 lies before t, so the interval starts at key `lower_bound` when the parameter there lies
 /// strictly after t: no key equals t and the bisection ends just there. When it equals t, the
 /// bisection decides which of possibly several equal keys is hit (the interval after the first
-/// of two equal keys has zero width), so it is asked; past the last parameter the guards
-/// decide, through the bisection too.
+/// of two equal keys has zero width); past the last parameter the guards decide, through the
+/// bisection too.
+template <ValueSequence Values, Interpolation Method>
+bool lower_bound_is_interval(const InPlaceSpline<Values, Method>& spline, std::size_t lower_bound,
+                             double t) noexcept {
+    const std::span<const double> parameters = spline.parameters();
+    return lower_bound != parameters.size() && !(parameters[lower_bound] == t);
+}
+
+/// The interval find_interval gives for t, from `lower_bound` (see lower_bound_is_interval).
 template <ValueSequence Values, Interpolation Method>
 std::optional<std::size_t> interval_at_lower_bound(const InPlaceSpline<Values, Method>& spline,
                                                    std::size_t lower_bound, double t) {
-    const std::span<const double> parameters = spline.parameters();
-    if (lower_bound == parameters.size() || parameters[lower_bound] == t) {
-        return find_interval(spline, t);
-    }
-    return lower_bound;
+    if (lower_bound_is_interval(spline, lower_bound, t)) return lower_bound;
+    return find_interval(spline, t);
 }
 
 /// evaluate_interval(spline, index, t), with the same bits.
@@ -36,34 +41,6 @@ std::optional<typename InPlaceSpline<Values, Method>::Value> evaluate_in_place(
     // instead made the resampling loop up to 1.8 times slower (GCC 12).
     return spline.reads_only_parameters(index) ? evaluate_interval(spline.inner(), index, t)
                                                : evaluate_interval(spline, index, t);
-}
-
-/// The number of parameters below t (their lower bound), by a bisection whose steps do not
-/// branch on the comparisons: over keys in random order a mispredicted branch per step costs
-/// more than the step. A NaN t or parameter gives some index in [0, n].
-inline std::size_t lower_bound_of(std::span<const double> parameters, double t) noexcept {
-    if (parameters.empty()) return 0;
-    const double* base = parameters.data();
-    std::size_t count = parameters.size();
-    while (count > 1) {
-        const std::size_t half = count / 2;
-        base = base[half] < t ? base + half : base;
-        count -= half;
-    }
-    return static_cast<std::size_t>(base - parameters.data()) + (*base < t ? 1 : 0);
-}
-
-/// sample_with_key(spline, t) for t_0 <= t: the interval and value the bisection over the keys
-/// gives, found from the lower bound of t among the parameters.
-template <ValueSequence Values, Interpolation Method>
-std::optional<SampleOf<typename InPlaceSpline<Values, Method>::Value>> sample_in_place(
-    const InPlaceSpline<Values, Method>& spline, double t) {
-    const std::optional<std::size_t> index =
-        interval_at_lower_bound(spline, lower_bound_of(spline.parameters(), t), t);
-    if (!index) return std::nullopt;
-    const auto value = evaluate_in_place(spline, *index, t);
-    if (!value) return std::nullopt;
-    return SampleOf<typename InPlaceSpline<Values, Method>::Value>{*value, *index};
 }
 
 /// The lower bound of samples that never decrease among parameters that never decrease, moved
