@@ -54,17 +54,16 @@ inline std::size_t lower_bound_of(std::span<const double> parameters, double t) 
 /// parameters are spread (at worst one bucket holds them all, and the bisection is a full one).
 class ParameterBuckets {
 public:
-    /// A table when the parameters are finite, spread (p_0 < p_(n-1)) and fewer than 2^32;
-    /// none otherwise (see usable).
+    /// A table when the parameters are finite, spread (p_0 < p_(n-1)) with a finite n / (p_(n-1)
+    /// - p_0), and fewer than 2^32; none otherwise (see usable).
     explicit ParameterBuckets(std::span<const double> parameters) : parameters_(parameters) {
         const std::size_t count = parameters.size();
         if (count < 2 || count >= std::numeric_limits<std::uint32_t>::max()) return;
         const double first = parameters.front();
         const double span = parameters.back() - first;
         const double scale = static_cast<double>(count) / span;
-        if (!(span > 0.0) || !(scale < std::numeric_limits<double>::infinity()) || first != first) {
-            return;
-        }
+        constexpr double kInfinity = std::numeric_limits<double>::infinity();
+        if (!(span > 0.0 && span < kInfinity && scale > 0.0 && scale < kInfinity)) return;
         first_ = first;
         scale_ = scale;
         buckets_ = count;
