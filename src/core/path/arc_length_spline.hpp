@@ -13,6 +13,12 @@
 
 namespace ordavin::path {
 
+// Unnamed: every file that samples the spline gets its own value types, and with them its own
+// instances of the sampling templates, which the compiler then inlines as it inlines a file's
+// own functions. Shared instances (of types with a name outside the file) made resampling run
+// at half the speed.
+namespace {
+
 // Both coordinates share the parameters, the cumulative lengths, so one spline carries the
 // two in the lanes of its values; each lane is exactly the spline of that coordinate alone.
 // They are read in place: straight off the points (the usual case, which spares the two
@@ -33,6 +39,8 @@ struct ListValues {
     util::PointLanes value(std::size_t i) const noexcept { return util::PointLanes{xs[i], ys[i]}; }
     util::PointLanes last() const noexcept { return util::lanes_of(last_entries); }
 };
+
+}  // namespace
 
 /// Calls `use(spline)` with the spline of the path's coordinates over its cumulative lengths,
 /// of the method the resampling type names, and returns what it returns. The keys are

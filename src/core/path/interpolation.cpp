@@ -57,9 +57,11 @@ struct NoFetch {
 };
 
 template <class Spline, class LowerBound, class FetchAhead = NoFetch>
-[[gnu::flatten]] void sample_stations(const Spline& spline, std::span<const double> stations,
+[[gnu::flatten]] void sample_stations(const Spline& given_spline, std::span<const double> stations,
                                       Point first, Point last, LowerBound lower_bound_of,
                                       std::vector<double>& result, FetchAhead fetch_ahead = {}) {
+    // A copy of our own, which the points written below cannot alias (see resample).
+    const Spline spline = given_spline;
     // Filled as a local: the end of a vector others can see would go through memory at
     // every point.
     std::vector<double> out = std::move(result);

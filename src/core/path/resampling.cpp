@@ -23,8 +23,8 @@ namespace {
 constexpr std::uint64_t bytes_per_sample = sizeof(Point) + 2 * sizeof(double);
 
 template <spline::ValueSequence Values, spline::Interpolation Method>
-std::vector<Point> resample(const spline::InPlaceSpline<Values, Method>& spline,
-                            double length, std::uint64_t number_points) {
+std::vector<Point> resample(const spline::InPlaceSpline<Values, Method>& spline, double length,
+                            std::uint64_t number_points) {
     // The values of linspace(0, L, number_points), one at a time.
     const util::EvenSpacing samples(0.0, length, number_points);
     spline::EvenSampler sampler(spline, samples, number_points);
