@@ -79,8 +79,8 @@ std::vector<double> points_from_frenet(const Path& path, std::span<const double>
     // Pairs in random order wait on memory three times in a row: the bucket, then the
     // lengths and the points it leads to. The bucket of the pair far ahead and the lengths
     // and points of the pair nearer ahead are asked for in advance, so the waits overlap.
-    constexpr std::size_t far_ahead = 16;
-    constexpr std::size_t near_ahead = 8;
+    constexpr std::size_t far_ahead = 8;
+    constexpr std::size_t near_ahead = 4;
     const auto fetch_ahead = [&](std::size_t i, std::size_t end) {
         if (i + far_ahead < end) buckets.prefetch(s[(i + far_ahead) * s_step]);
         if (i + near_ahead < end) {

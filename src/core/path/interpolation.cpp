@@ -144,8 +144,8 @@ std::vector<double> interpolated_coordinates(const Path& path, std::span<const d
             // the waits overlap.
             const auto fetch_ahead = [&](std::span<const double> all, std::size_t i,
                                          std::size_t end) {
-                constexpr std::size_t far_ahead = 16;
-                constexpr std::size_t near_ahead = 8;
+                constexpr std::size_t far_ahead = 8;
+                constexpr std::size_t near_ahead = 4;
                 if (i + far_ahead < end) buckets.prefetch(all[i + far_ahead]);
                 if (i + near_ahead < end) {
                     // The interval may start one key before the candidate, and the cubic reads
