@@ -88,11 +88,10 @@ template <class Spline, class LowerBound, class FetchAhead = NoFetch>
             fetch_ahead(stations, i, end);
             const double s = stations[i];
             Point point{kNaN, kNaN};
-            if (s < 0.0) {
-                point = first;
-            } else if (s > length) {
-                point = last;
-            } else if (s == s) {
+            if (!(s >= 0.0 && s <= length)) [[unlikely]] {
+                if (s < 0.0) point = first;
+                if (s > length) point = last;
+            } else {
                 // Within [0, L] the guards give every station an interval and a value.
                 const std::size_t lower_bound = lower_bound_of(s);
                 if (lower_bound == kOutOfOrder) {

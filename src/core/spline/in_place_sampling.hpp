@@ -53,6 +53,8 @@ public:
 
     /// The lower bound of t, for t at or after the sample before it.
     std::size_t advance(double t) noexcept {
+        // Samples denser than the parameters mostly stay where they are: one comparison says so.
+        if (lower_bound_ < count_ && !(parameters_[lower_bound_] < t)) return lower_bound_;
         // A branch-free count over a window of parameters at a time: most samples move by
         // none or a few, and a branch per parameter would be mispredicted at every stop.
         constexpr std::size_t window = 4;
