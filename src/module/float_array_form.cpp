@@ -60,10 +60,9 @@ std::shared_ptr<Py_buffer> native_double_buffer(PyObject* object) {
     }
     std::shared_ptr<Py_buffer> held(view.release(), release_buffer);
     const std::string_view format = held->format != nullptr ? held->format : "B";
-    const bool native_double =
-        held->itemsize == sizeof(double) &&
-        (format == "d" || format == "=d" || format == "@d" ||
-         (format == "<d" && std::endian::native == std::endian::little));
+    const bool native_double = held->itemsize == sizeof(double) &&
+                               (format == "d" || format == "=d" || format == "@d" ||
+                                (format == "<d" && std::endian::native == std::endian::little));
     if (!native_double) return nullptr;
     return held;
 }
@@ -117,14 +116,14 @@ private:
         if (length == kLengthFailed) return false;
         const auto expected = static_cast<Py_ssize_t>(shape_[depth]);
         if (length == kNotNested) {
-            return inconsistent(depth, concat({" is not a sequence, while ", reference(depth),
-                                               " holds ", std::to_string(expected),
-                                               expected == 1 ? " entry" : " entries"}));
+            return inconsistent(
+                depth, concat({" is not a sequence, while ", reference(depth), " holds ",
+                               std::to_string(expected), expected == 1 ? " entry" : " entries"}));
         }
         if (length != expected) {
-            return inconsistent(depth, concat({" holds ", std::to_string(length),
-                                               " entries, while ", reference(depth), " holds ",
-                                               std::to_string(expected)}));
+            return inconsistent(depth,
+                                concat({" holds ", std::to_string(length), " entries, while ",
+                                        reference(depth), " holds ", std::to_string(expected)}));
         }
         for (Py_ssize_t i = 0; i < length; ++i) {
             PyRef item = PyRef::steal(PySequence_GetItem(object, i));
@@ -269,8 +268,7 @@ std::size_t checked_entries(std::span<const std::size_t> shape, std::size_t per_
     return static_cast<std::size_t>(count);
 }
 
-std::vector<double> broadcast_values(const FloatArray& array,
-                                     std::span<const std::size_t> shape) {
+std::vector<double> broadcast_values(const FloatArray& array, std::span<const std::size_t> shape) {
     const std::size_t count = checked_entries(shape, sizeof(double));
     const std::span<const double> values = array.values();
     std::vector<double> out;

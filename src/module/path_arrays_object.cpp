@@ -217,10 +217,9 @@ PyObject* interpolate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         });
 }
 
-const Method<FloatArrayForm, FloatArrayForm> kFromFrenet("PathArrays.from_frenet()",
-                                                         required<FloatArrayForm>("s"),
-                                                         optional<FloatArrayForm>("d",
-                                                                                  FloatArray({0.0}, {})));
+const Method<FloatArrayForm, FloatArrayForm> kFromFrenet(
+    "PathArrays.from_frenet()", required<FloatArrayForm>("s"),
+    optional<FloatArrayForm>("d", FloatArray({0.0}, {})));
 
 /// The values of `array` laid out as the broadcast `shape` holding `count` entries: its own
 /// values where they already are (one value, or as many as the shape), else repeated into
@@ -238,8 +237,7 @@ PyObject* from_frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return call_method(
         self, kFromFrenet, args, nargs, kwnames,
         [](const Path& record, PyObject*, const FloatArray& s, const FloatArray& d) {
-            const std::optional<std::vector<std::size_t>> shape =
-                broadcast_shape(s, "s", d, "d");
+            const std::optional<std::vector<std::size_t>> shape = broadcast_shape(s, "s", d, "d");
             if (!shape) return PyRef();
             const std::size_t count = checked_entries(*shape, 2 * sizeof(double));
             std::vector<double> s_storage;

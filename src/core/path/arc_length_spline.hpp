@@ -47,8 +47,7 @@ struct ListValues {
 /// make_spline's, read in place: the cumulative lengths never decrease. Precondition: the path
 /// has points.
 template <class Use>
-decltype(auto) with_arc_length_spline(const Path& path, ResamplingType resampling_type,
-                                      Use&& use) {
+decltype(auto) with_arc_length_spline(const Path& path, ResamplingType resampling_type, Use&& use) {
     using spline::Interpolation;
     const std::vector<double>& lengths = path.path_length_per_point();
     const auto with_values = [&](auto values) -> decltype(auto) {

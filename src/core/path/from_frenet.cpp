@@ -52,8 +52,7 @@ std::vector<double> points_from_frenet(const Path& path, std::span<const double>
     util::reserve_fresh(out, 2 * count);
 
     const std::vector<Point>& points = path.points();
-    const std::optional<std::pair<std::size_t, std::size_t>> segments =
-        positive_segments(points);
+    const std::optional<std::pair<std::size_t, std::size_t>> segments = positive_segments(points);
     if (!segments) {
         out.assign(2 * count, kNaN);
         return out;
@@ -67,7 +66,8 @@ std::vector<double> points_from_frenet(const Path& path, std::span<const double>
     const std::size_t d_step = d.size() == 1 ? 0 : 1;
     const double length = lengths.back();
     // The table pays for itself from about one pair per log2(n) lengths on.
-    const bool many = count >= lengths.size() / static_cast<std::size_t>(std::bit_width(lengths.size()));
+    const bool many =
+        count >= lengths.size() / static_cast<std::size_t>(std::bit_width(lengths.size()));
     const spline::ParameterBuckets buckets(many ? std::span<const double>(lengths)
                                                 : std::span<const double>());
     const auto upper_bound_of = [&](double station) {
@@ -84,8 +84,8 @@ std::vector<double> points_from_frenet(const Path& path, std::span<const double>
     const auto fetch_ahead = [&](std::size_t i, std::size_t end) {
         if (i + far_ahead < end) buckets.prefetch(s[(i + far_ahead) * s_step]);
         if (i + near_ahead < end) {
-            const std::size_t candidate = std::min(
-                buckets.first_candidate(s[(i + near_ahead) * s_step]), points.size() - 2);
+            const std::size_t candidate =
+                std::min(buckets.first_candidate(s[(i + near_ahead) * s_step]), points.size() - 2);
             __builtin_prefetch(&lengths[candidate]);
             __builtin_prefetch(&points[candidate]);
             __builtin_prefetch(&points[candidate + 1]);

@@ -164,8 +164,7 @@ std::vector<double> interpolated_coordinates(const Path& path, std::span<const d
         // lengths and the values it leads to. The bucket of the station far ahead and the
         // lengths and values of the station nearer ahead are asked for in advance, so the
         // waits overlap.
-        const auto fetch_ahead = [&](std::span<const double> all, std::size_t i,
-                                     std::size_t end) {
+        const auto fetch_ahead = [&](std::span<const double> all, std::size_t i, std::size_t end) {
             constexpr std::size_t far_ahead = 8;
             constexpr std::size_t near_ahead = 4;
             if (i + far_ahead < end) buckets.prefetch(all[i + far_ahead]);
@@ -181,9 +180,9 @@ std::vector<double> interpolated_coordinates(const Path& path, std::span<const d
                 fetch_values(last_key);
             }
         };
-        sample_stations(spline, rest, first, last,
-                        [&](double s) { return buckets.bound<spline::Bound::Lower>(s); }, out,
-                        fetch_ahead);
+        sample_stations(
+            spline, rest, first, last,
+            [&](double s) { return buckets.bound<spline::Bound::Lower>(s); }, out, fetch_ahead);
     });
     return out;
 }

@@ -1,5 +1,7 @@
 // The branch-free bisection and the table of buckets against the standard searches, on
 // parameters with runs of equal values and uneven spreads.
+#include "spline/parameter_search.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +9,6 @@
 #include <cstddef>
 #include <random>
 #include <vector>
-
-#include "spline/parameter_search.hpp"
 
 using ordavin::spline::Bound;
 using ordavin::spline::bound_of;
@@ -24,9 +24,10 @@ std::vector<double> uneven_parameters(std::mt19937& generator, std::size_t count
     std::vector<double> t{0.0};
     while (t.size() < count) {
         const int k = kind(generator);
-        const double step = k == 0 ? 0.0 : k == 1 ? 1e-12 * unit(generator)
-                                     : k == 2 ? 1e6 * unit(generator)
-                                              : unit(generator);
+        const double step = k == 0   ? 0.0
+                            : k == 1 ? 1e-12 * unit(generator)
+                            : k == 2 ? 1e6 * unit(generator)
+                                     : unit(generator);
         t.push_back(t.back() + step);
     }
     return t;
@@ -48,10 +49,10 @@ TEST(ParameterSearch, BucketsAndBisectionCountWhatTheStandardSearchesCount) {
                                          std::nextafter(p, INFINITY), anywhere(generator)});
         }
         for (const double p : probes) {
-            const auto lower = static_cast<std::size_t>(
-                std::lower_bound(t.begin(), t.end(), p) - t.begin());
-            const auto upper = static_cast<std::size_t>(
-                std::upper_bound(t.begin(), t.end(), p) - t.begin());
+            const auto lower =
+                static_cast<std::size_t>(std::lower_bound(t.begin(), t.end(), p) - t.begin());
+            const auto upper =
+                static_cast<std::size_t>(std::upper_bound(t.begin(), t.end(), p) - t.begin());
             EXPECT_EQ(bound_of<Bound::Lower>(t.data(), t.size(), p), lower) << p;
             EXPECT_EQ(bound_of<Bound::Upper>(t.data(), t.size(), p), upper) << p;
             if (!buckets.usable() || p < t.front() || p > t.back()) continue;
@@ -63,9 +64,13 @@ TEST(ParameterSearch, BucketsAndBisectionCountWhatTheStandardSearchesCount) {
 }
 
 TEST(ParameterSearch, NoTableWithoutASpreadOfFiniteParametersOrAFiniteScale) {
-    for (const std::vector<double>& t :
-         {std::vector<double>{}, {0.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, INFINITY},
-          {0.0, NAN}, {NAN, 1.0}, {0.0, 5e-324}}) {
+    for (const std::vector<double>& t : {std::vector<double>{},
+                                         {0.0},
+                                         {0.0, 0.0, 0.0},
+                                         {0.0, 1.0, INFINITY},
+                                         {0.0, NAN},
+                                         {NAN, 1.0},
+                                         {0.0, 5e-324}}) {
         EXPECT_FALSE(ParameterBuckets(t).usable());
     }
 }
