@@ -1,6 +1,6 @@
 """A tour of ordavin on a noisy lane: every capability once, with a picture.
 
-Run: make demo   (writes tour.png next to this repository's README)
+Run: make demo   (writes tour.png; pass another file name as the first argument)
 """
 
 import math
@@ -12,14 +12,17 @@ import numpy as np
 
 from ordavin import Path, ResamplingType
 
-MAX_DEVIATION = 0.4
+MAX_DEVIATION = 0.4  # metres the smoothing may move a point sideways
+ARC_RMSE = 0.05  # metres a circle fit may miss its points by
+STATIONS = 60
 
 
-def noisy_lane(count=160, seed=7):
+def noisy_lane(count: int = 160, seed: int = 7) -> list[list[float]]:
     """A lane that runs straight, bends left, then right, sampled every ~0.5 m with GPS-like
     noise and a vehicle that stood still twice (repeated points)."""
     rng = random.Random(seed)
-    points, heading, x, y = [], 0.0, 0.0, 0.0
+    points: list[list[float]] = []
+    heading, x, y = 0.0, 0.0, 0.0
     for i in range(count):
         curvature = 0.0 if i < 40 else (0.03 if i < 90 else (-0.03 if i < 140 else 0.0))
         heading += 0.5 * curvature
@@ -31,95 +34,160 @@ def noisy_lane(count=160, seed=7):
     return points
 
 
-def main():
+def main() -> None:
     raw = Path.from_points(noisy_lane())
     path = raw.without_duplicate_points()
     print(f"input: {len(raw.points)} points, {len(path.points)} after dropping repeats, "
           f"length {path.length:.1f} m")
 
     heading = path.orientation
-    print(f"heading from {math.degrees(heading[0]):.0f} to {math.degrees(heading[-1]):.0f} degrees; "
-          f"mean |curvature| from differences {sum(map(abs, path.curvature)) / len(path.x):.2f} 1/m")
+    print(f"heading from {math.degrees(heading[0]):.0f} to {math.degrees(heading[-1]):.0f} "
+          f"degrees; mean |curvature| from differences "
+          f"{sum(map(abs, path.curvature)) / len(path.x):.2f} 1/m")
 
     smooth = path.smoothed_path(MAX_DEVIATION)
     shift = max(math.dist(a, b) for a, b in zip(path.points, smooth.points))
     print(f"smoothed within {MAX_DEVIATION} m: largest shift {shift:.3f} m")
 
-    segments = smooth.find_circle_segments(0, len(smooth.points), max_rmse=0.05)
+    segments = smooth.find_circle_segments(0, len(smooth.points), max_rmse=ARC_RMSE)
     arcs = [(s, e, k) for s, e, k in segments if e - s >= 3]
-    print(f"{len(segments)} circle segments; longest arc {max(e - s for s, e, _ in arcs)} points, "
-          f"curvatures {min(k for *_, k in arcs):.3f} to {max(k for *_, k in arcs):.3f} 1/m")
+    print(f"{len(segments)} circle segments; longest arc {max(e - s for s, e, _ in arcs)} "
+          f"points, curvatures {min(k for *_, k in arcs):.3f} to "
+          f"{max(k for *_, k in arcs):.3f} 1/m")
 
-    resampled = smooth.resampled_path(60, ResamplingType.Cubic)
+    resampled = smooth.resampled_path(STATIONS, ResamplingType.Cubic)
     steps = [math.dist(a, b) for a, b in zip(resampled.points, resampled.points[1:])]
-    print(f"resampled to 60 points, spacing {min(steps):.3f} to {max(steps):.3f} m")
+    print(f"resampled to {STATIONS} points, spacing {min(steps):.3f} to {max(steps):.3f} m")
 
     query = [smooth.points[70][0] + 0.3, smooth.points[70][1] - 0.2]
     index = smooth.index_from_point(query)
     distance = smooth.path_length_from_point(query)
     piece = smooth.sub_path(query, smooth.points[120])
+    assert index is not None and distance is not None and piece is not None
     print(f"point {query[0]:.2f}, {query[1]:.2f} lies after point {index}, "
           f"{distance:.2f} m along; sub-path to point 120 has {len(piece.points)} points")
 
-    # The same questions in NumPy: path.arrays shares the path's memory, and its locating
-    # methods take any number of points at once (here 2,000 GPS fixes along the lane).
+    # The same questions in NumPy: path.arrays shares the path's memory, and its methods take
+    # any number of points at once. Here 2,000 noisy GPS fixes along the lane are matched to
+    # it: arc length s, signed lateral offset d (positive on the left) and segment, in one call.
     views = smooth.arrays
     rng = np.random.default_rng(3)
     along = rng.uniform(0.0, views.length, 2000)
-    fixes = np.column_stack([np.interp(along, views.path_length_per_point, views.x),
-                             np.interp(along, views.path_length_per_point, views.y)])
-    fixes += rng.normal(0.0, 0.15, fixes.shape)
-    matched = views.path_length_from_point(fixes)
-    located = ~np.isnan(matched)
-    error = np.abs(matched[located] - along[located])
-    print(f"map-matched {located.sum()} of {len(fixes)} noisy fixes in one call: "
-          f"median error along the lane {np.median(error):.3f} m")
+    fixes = views.from_frenet(along, rng.normal(0.0, 0.6, along.size))
+    fixes += rng.normal(0.0, 0.1, fixes.shape)
+    s, d, segment = views.frenet(fixes)
+    error = np.abs(s - along)
+    print(f"map-matched {np.count_nonzero(segment >= 0)} of {len(fixes)} noisy fixes in one "
+          f"call: median error along the lane {np.median(error):.3f} m, lateral offsets "
+          f"{d.min():.2f} to {d.max():.2f} m")
 
     output = FilePath(sys.argv[1] if len(sys.argv) > 1 else "tour.png")
-    draw(path, smooth, segments, resampled, query, piece, output)
-    print(f"picture written to {output}")
+    if draw(path, smooth, segments, resampled, query, piece, fixes, output):
+        print(f"picture written to {output}")
 
 
-def draw(path, smooth, segments, resampled, query, piece, output):
+def draw(path: Path, smooth: Path, segments: list[tuple[int, int, float]], resampled: Path,
+         query: list[float], piece: Path, fixes: np.ndarray, output: FilePath) -> bool:
     try:
         import matplotlib
     except ImportError:
         print("matplotlib is not installed (pip install 'ordavin[examples]'): no picture")
-        return
+        return False
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
-    from matplotlib import cm, colors
+    from matplotlib import colors
 
-    fig, (top, bottom) = plt.subplots(2, 1, figsize=(12, 8), constrained_layout=True)
+    fig = plt.figure(figsize=(13, 11), constrained_layout=True)
+    grid = fig.add_gridspec(3, 2, height_ratios=[1.15, 1.0, 0.8])
+    overview = fig.add_subplot(grid[0, :])
+    matching = fig.add_subplot(grid[1, 0])
+    arcs = fig.add_subplot(grid[1, 1])
+    profile = fig.add_subplot(grid[2, :])
+    views, smooth_views = path.arrays, smooth.arrays
 
     # The corridor: every interior point may move along its normal by at most MAX_DEVIATION.
-    views = path.arrays
     normals = np.column_stack([-np.sin(views.orientation), np.cos(views.orientation)])
-    for sign in (1, -1):
-        edge = views.points + sign * MAX_DEVIATION * normals
-        top.plot(edge[:, 0], edge[:, 1], color="0.8", lw=1,
-                 label="±max_deviation" if sign > 0 else None)
-    top.plot(path.x, path.y, ".", color="0.45", ms=4, label="input (noisy)")
-    top.plot(smooth.x, smooth.y, "-", color="tab:blue", lw=1.8, label="smoothed_path")
-    top.plot(resampled.x, resampled.y, "o", mfc="none", color="tab:orange", ms=5,
-             label="resampled_path (60, Cubic)")
-    top.plot(piece.x, piece.y, "-", color="tab:red", lw=4, alpha=0.5, label="sub_path")
-    top.plot(*query, "*", color="tab:red", ms=12, label="located point")
-    top.set_aspect("equal")
-    top.legend(loc="upper left", fontsize=8)
-    top.set_title("smoothing, resampling and locating")
+    left = views.points + MAX_DEVIATION * normals
+    right = views.points - MAX_DEVIATION * normals
 
-    curvatures = [k for *_, k in segments]
-    norm = colors.Normalize(min(curvatures), max(curvatures))
+    def lane(axes: "matplotlib.axes.Axes", zoomed: bool = False) -> None:
+        corridor = np.vstack([left, right[::-1]])
+        axes.fill(corridor[:, 0], corridor[:, 1], color="0.9", lw=0,
+                  label=f"corridor: ±{MAX_DEVIATION} m around each sample")
+        axes.plot(path.x, path.y, ".", color="0.35", ms=5 if zoomed else 3,
+                  label="GPS samples (noisy, repeats dropped)")
+        axes.plot(smooth.x, smooth.y, "-", color="tab:blue", lw=2 if zoomed else 1.6,
+                  label="smoothed path")
+        axes.plot(resampled.x, resampled.y, "o", mfc="none", color="tab:orange",
+                  ms=7 if zoomed else 5,
+                  label=f"{STATIONS} equally spaced stations (cubic spline)")
+
+    lane(overview)
+    overview.plot(piece.x, piece.y, "-", color="tab:red", lw=1.2,
+                  label="stretch from the query to sample 120")
+    foot = smooth_views.from_frenet(smooth_views.frenet(query)[0])
+    overview.plot([query[0], foot[0]], [query[1], foot[1]], ":", color="tab:red", lw=1.2)
+    overview.plot(*query, "*", color="tab:red", ms=13, label="query point")
+    overview.plot(*foot, "x", color="tab:red", ms=8, mew=2, label="its nearest point on the path")
+    overview.set(aspect="equal", xlabel="east (m)", ylabel="north (m)",
+                 title="A noisy lane, smoothed within its corridor, resampled and searched")
+    overview.legend(loc="upper left", fontsize=8, ncol=2)
+
+    # Zoom into the left bend, where the smoothing has to work within its corridor.
+    inset = overview.inset_axes((0.63, 0.06, 0.36, 0.6))
+    lane(inset, zoomed=True)
+    bend = views.points[60:75]
+    inset.set(xlim=(bend[:, 0].min() - 0.6, bend[:, 0].max() + 0.6),
+              ylim=(bend[:, 1].min() - 0.6, bend[:, 1].max() + 0.6), aspect="equal")
+    inset.tick_params(labelsize=7)
+    inset.set_title("zoom: the smoothed line stays inside the corridor", fontsize=8)
+    overview.indicate_inset_zoom(inset, edgecolor="0.4")
+
+    # Map matching: each fix, its projection, coloured by the signed lateral offset.
+    s, d, _ = smooth_views.frenet(fixes)
+    feet = smooth_views.from_frenet(s)
+    limit = float(np.nanmax(np.abs(d)))
+    offsets = colors.TwoSlopeNorm(0.0, -limit, limit)
+    shown = slice(0, None, 8)
+    for fix, on_path in zip(fixes[shown], feet[shown]):
+        matching.plot([fix[0], on_path[0]], [fix[1], on_path[1]], "-", color="0.75", lw=0.6)
+    matching.plot(smooth.x, smooth.y, "-", color="k", lw=1.2, label="smoothed path")
+    dots = matching.scatter(fixes[:, 0], fixes[:, 1], c=d, cmap="coolwarm", norm=offsets, s=5,
+                            label="GPS fixes (grey: projection onto the path)")
+    fig.colorbar(dots, ax=matching, label="lateral offset d (m): + left, − right of travel")
+    matching.set(aspect="equal", xlabel="east (m)", ylabel="north (m)",
+                 title=f"Map matching {len(fixes):,} fixes in one call: arc length and offset")
+    matching.legend(loc="upper left", fontsize=8)
+
+    # Circle segments: straight stretches fit with curvature near zero (white), bends in colour.
+    curvatures = np.array([k for *_, k in segments])
+    bound = float(np.abs(curvatures).max())
+    norm = colors.TwoSlopeNorm(0.0, -bound, bound)
     for start, end, k in segments:
-        top_of_arc = min(end + 1, len(smooth.x))
-        bottom.plot(smooth.x[start:top_of_arc], smooth.y[start:top_of_arc], lw=3,
-                    color=cm.viridis(norm(k)))
-    fig.colorbar(cm.ScalarMappable(norm=norm, cmap="viridis"), ax=bottom,
-                 label="arc curvature (1/m)")
-    bottom.set_aspect("equal")
-    bottom.set_title("find_circle_segments: arcs within an RMSE of 0.05 m")
-    fig.savefig(output, dpi=90)
+        stop = min(end + 1, len(smooth.x))
+        arcs.plot(smooth.x[start:stop], smooth.y[start:stop], lw=4, color=plt.cm.PuOr(norm(k)),
+                  solid_capstyle="butt")
+    arcs.plot(smooth.x, smooth.y, "-", color="0.3", lw=0.5)
+    fig.colorbar(plt.cm.ScalarMappable(norm=norm, cmap="PuOr"), ax=arcs,
+                 label="arc curvature (1/m): + left turn, − right turn")
+    arcs.set(aspect="equal", xlabel="east (m)", ylabel="north (m)",
+             title=f"Circular arcs that fit the smoothed path within {ARC_RMSE} m RMSE")
+
+    # Curvature against arc length: the noise of the raw samples, what smoothing leaves, and
+    # the arcs; the lane was built with curvatures 0, +0.03, -0.03 and 0 1/m.
+    profile.plot(views.path_length_per_point, views.curvature, color="0.7", lw=0.8,
+                 label="GPS samples (finite differences)")
+    profile.plot(smooth_views.path_length_per_point, smooth_views.curvature, color="tab:blue",
+                 lw=1.4, label="smoothed path (finite differences)")
+    profile.plot(smooth_views.path_length_per_point, smooth_views.compute_circle_fit_curvature(
+        ARC_RMSE), color="tab:purple", lw=2, drawstyle="steps-post", label="circular arcs")
+    spread = 4 * float(np.percentile(np.abs(smooth_views.curvature), 95))
+    profile.set(ylim=(-spread, spread), xlabel="distance along the lane (m)",
+                ylabel="curvature (1/m)", title="Curvature along the lane, before and after smoothing")
+    profile.axhline(0.0, color="0.5", lw=0.5)
+    profile.legend(loc="upper right", fontsize=8)
+    fig.savefig(output, dpi=100)
+    return True
 
 
 if __name__ == "__main__":

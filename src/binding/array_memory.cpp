@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "binding/heap_type.hpp"
+#include "binding/class_kit.hpp"
 
 namespace ordavin::binding {
 
@@ -67,13 +67,6 @@ PyObject* get_array_struct(PyObject* self, void*) noexcept {
     return PyCapsule_New(&exporter->interface, kCapsuleName, nullptr);
 }
 
-void dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<ExporterObject*>(self)->owner.~MemoryOwner();
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
 PyGetSetDef getset[] = {
     {"__array_struct__", get_array_struct, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -81,34 +74,29 @@ PyGetSetDef getset[] = {
 
 PyType_Slot slots[] = {
     {Py_tp_getset, getset},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc<ExporterObject>)},
     {Py_tp_doc, const_cast<char*>("Memory of a Path, or of a result, exported to NumPy.")},
     {0, nullptr},
 };
 
 PyType_Spec class_definition = {
-    "builtins.ArrayMemory",
+    "ordavin.ArrayMemory",
     sizeof(ExporterObject),
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
     slots,
 };
 
-PyTypeObject* the_class = nullptr;
-
-PyTypeObject* exporter_class() noexcept {
-    if (the_class != nullptr) return the_class;
-    PyRef type = make_heap_type(class_definition);
-    if (!type) return nullptr;
-    the_class = reinterpret_cast<PyTypeObject*>(type.release());
-    return the_class;
+LazyClass& exporter_class() noexcept {
+    static LazyClass exporter(class_definition);
+    return exporter;
 }
 
 }  // namespace
 
 PyRef export_memory(MemoryOwner owner, const void* data, Element element, ArrayShape shape,
                     bool writable) noexcept {
-    PyTypeObject* type = exporter_class();
+    PyTypeObject* type = exporter_class().get();
     if (type == nullptr) return PyRef();
     constexpr Py_intptr_t itemsize = 8;
     static_assert(sizeof(double) == itemsize && sizeof(std::uint64_t) == itemsize &&

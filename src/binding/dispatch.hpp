@@ -30,6 +30,7 @@ struct TupleArguments {
 struct NoArguments {};
 
 /// No receiver (static methods and the constructor): the operation gets the converted values.
+/// The receiver of a class's methods and properties is binding::Receiver (class_kit.hpp).
 struct NoReceiver {
     struct Access {
         template <class Operation, class... Values>
@@ -38,33 +39,6 @@ struct NoReceiver {
         }
     };
     std::optional<Access> take() const noexcept { return Access{}; }
-};
-
-/// The receiver of a method or property: an object of the class `Object` (it has `access` and
-/// `record` members), checked by `check`, which sets the type-mismatch TypeError and returns
-/// null for anything else. The operation gets the record first, under shared access.
-template <class Object>
-struct SharedReceiver {
-    PyObject* self;
-    Object* (*check)(PyObject* self);
-
-    struct Access {
-        Object* object;
-        SharedAccess access;
-        template <class Operation, class... Values>
-        decltype(auto) call(Operation& operation, Values&&... values) {
-            return operation(std::as_const(object->record), std::forward<Values>(values)...);
-        }
-    };
-
-    // May throw (std::bad_alloc from the mismatch message); dispatch runs it under the guard.
-    std::optional<Access> take() const {
-        Object* object = check(self);
-        if (object == nullptr) return std::nullopt;
-        std::optional<SharedAccess> access = SharedAccess::take(object->access);
-        if (!access) return std::nullopt;
-        return Access{object, std::move(*access)};
-    }
 };
 
 /// Binds the arguments, checks the receiver and takes shared access to its record, converts

@@ -19,7 +19,7 @@
 #include "util/fresh_memory.hpp"
 #include "util/memory_policy.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 namespace {
 
@@ -95,7 +95,8 @@ public:
     }
 
     bool read(PyObject* object, std::vector<double>& out) {
-        util::reserve_fresh(out, checked_entries(shape_, sizeof(double)));
+        util::reserve_fresh(out, util::checked_count(std::span<const std::size_t>(shape_),
+                                                     sizeof(double), "numbers"));
         return walk(object, 0, out);
     }
 
@@ -257,19 +258,8 @@ std::optional<std::vector<std::size_t>> broadcast_shape(const FloatArray& a, con
     return shape;
 }
 
-std::size_t checked_entries(std::span<const std::size_t> shape, std::size_t per_entry) {
-    std::uint64_t count = 1;
-    for (const std::size_t extent : shape) {
-        if (extent == 0) return 0;
-        if (count > std::numeric_limits<std::uint64_t>::max() / extent) throw std::bad_alloc();
-        count *= extent;
-    }
-    util::check_fits_in_memory(count, per_entry);
-    return static_cast<std::size_t>(count);
-}
-
 std::vector<double> broadcast_values(const FloatArray& array, std::span<const std::size_t> shape) {
-    const std::size_t count = checked_entries(shape, sizeof(double));
+    const std::size_t count = util::checked_count(shape, sizeof(double), "numbers");
     const std::span<const double> values = array.values();
     std::vector<double> out;
     util::reserve_fresh(out, count);
@@ -301,4 +291,4 @@ std::vector<double> broadcast_values(const FloatArray& array, std::span<const st
     return out;
 }
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

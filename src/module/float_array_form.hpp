@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 /// Numbers laid out in an array: their values in C order and the array's shape (empty for one
 /// number). An exact NumPy array of native float64 in C order is read in place, its buffer
@@ -55,8 +55,4 @@ std::optional<std::vector<std::size_t>> broadcast_shape(const FloatArray& a, con
 /// when they cannot fit in memory.
 std::vector<double> broadcast_values(const FloatArray& array, std::span<const std::size_t> shape);
 
-/// The number of entries of `shape`. Throws std::bad_alloc when that many doubles, `per_entry`
-/// to an entry, cannot fit in memory.
-std::size_t checked_entries(std::span<const std::size_t> shape, std::size_t per_entry);
-
-}  // namespace ordavin::path
+}  // namespace ordavin::module

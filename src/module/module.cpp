@@ -76,8 +76,8 @@ PyMODINIT_FUNC PyInit_ordavin() {
         if (the_module != nullptr) return PyRef::borrow(the_module).release();
         PyRef module = PyRef::steal(PyModule_Create(&module_definition));
         if (!module) return nullptr;
-        if (!add_class(module.get(), "Path", ordavin::path::path_class()) ||
-            !add_class(module.get(), "ResamplingType", ordavin::path::resampling_type_class())) {
+        if (!add_class(module.get(), "Path", ordavin::module::path_class()) ||
+            !add_class(module.get(), "ResamplingType", ordavin::module::resampling_type_class())) {
             return nullptr;
         }
         // The circle fit finds scipy's LAPACK on its first fit, not here.

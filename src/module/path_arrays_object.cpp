@@ -2,34 +2,42 @@
 //
 // The coordinate and per-point properties are read-only views of the path's own vectors and
 // caches (filled on first use, by the same accessors the list properties read), so a read
-// costs the same for ten points as for a million. The circle methods return new arrays that
-// own their results. Every entry point runs through binding::dispatch, as Path's do, with the
-// view's Path as the receiver whose record is read under shared access.
+// costs the same for ten points as for a million. The methods return new arrays that own
+// their results. Every entry point runs through the class kit, as Path's do, with the view's
+// Path as the receiver whose record is read under shared access.
 #include "module/path_arrays_object.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <new>
+#include <span>
 #include <optional>
 #include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "binding/class_kit.hpp"
 #include "binding/conversions.hpp"
-#include "binding/dispatch.hpp"
-#include "binding/heap_type.hpp"
 #include "binding/method.hpp"
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
 #include "module/float_array_form.hpp"
+#include "module/path_docs.hpp"
 #include "module/resampling_type_object.hpp"
 #include "path/circle_segments.hpp"
+#include "path/defaults.hpp"
+#include "path/frenet.hpp"
 #include "path/from_frenet.hpp"
 #include "path/interpolation.hpp"
 #include "path/locating.hpp"
+#include "python/python_error.hpp"
+#include "util/fresh_memory.hpp"
+#include "util/memory_policy.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 namespace {
 
@@ -40,93 +48,58 @@ using binding::optional;
 using binding::PointArray;
 using binding::PointArrayForm;
 using binding::required;
+using path::CircleSegment;
+using path::kDefaultEpsilon;
+using path::kDefaultMaxRmse;
+using path::Path;
+using path::ResamplingType;
 using python::PyRef;
 
 struct PathArraysObject {
     PyObject_HEAD PyRef owner;
     const Path* record;
     binding::AccessCounter* access;
-};
 
-PyTypeObject* the_class = nullptr;
-
-PathArraysObject* receiver_of(PyObject* self) {
-    if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
-        return reinterpret_cast<PathArraysObject*>(self);
-    }
-    binding::raise_cannot_convert(self, "PathArrays");
-    return nullptr;
-}
-
-/// The receiver of a view's property or method: the view's Path, under shared access to its
-/// record. The operation gets the record and the Path object that the arrays keep alive.
-struct ViewReceiver {
-    PyObject* self;
-
-    struct Access {
-        PathArraysObject* view;
-        binding::SharedAccess access;
-        template <class Operation, class... Values>
-        decltype(auto) call(Operation& operation, Values&&... values) {
-            return operation(*view->record, view->owner.get(), std::forward<Values>(values)...);
-        }
-    };
-
-    // May throw (std::bad_alloc from the mismatch message); dispatch runs it under the guard.
-    std::optional<Access> take() const {
-        PathArraysObject* view = receiver_of(self);
-        if (view == nullptr) return std::nullopt;
-        std::optional<binding::SharedAccess> access = binding::SharedAccess::take(*view->access);
-        if (!access) return std::nullopt;
-        return Access{view, std::move(*access)};
+    static constexpr const char* kName = "PathArrays";
+    static binding::LazyClass& the_class() noexcept;
+    binding::AccessCounter& counter() noexcept { return *access; }
+    /// The operation gets the record and the Path object that the arrays keep alive.
+    template <class Operation, class... Values>
+    decltype(auto) run(Operation& operation, Values&&... values) {
+        return operation(*record, owner.get(), std::forward<Values>(values)...);
     }
 };
 
-const Method<> kNoParameters("PathArrays");
-
-template <class Operation>
-PyObject* read_property(PyObject* self, Operation operation) noexcept {
-    return binding::dispatch(kNoParameters, ViewReceiver{self}, binding::NoArguments{},
-                             operation);
-}
-
-template <class... Forms, class Operation>
-PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
-                      Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
-    return binding::dispatch(method, ViewReceiver{self},
-                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
-}
-
-template <class Function>
-PyCFunction as_cfunction(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
+using Calls = binding::Calls<PathArraysObject>;
+using binding::as_cfunction;
+using binding::kFastKeywords;
 
 // ---- properties ------------------------------------------------------------------------
 
 template <auto Accessor>
 PyObject* get_view(PyObject* self, void*) noexcept {
-    return read_property(self, [](const Path& record, PyObject* owner) {
+    return Calls::property(self, [](const Path& record, PyObject* owner) {
         return binding::read_only_array(owner, (record.*Accessor)());
     });
 }
 
 PyObject* get_length(PyObject* self, void*) noexcept {
-    return read_property(self, [](const Path& record, PyObject*) { return record.length(); });
+    return Calls::property(self, [](const Path& record, PyObject*) { return record.length(); });
 }
 
 // ---- methods ---------------------------------------------------------------------------
 
 const Method<FloatForm> kComputeCircleFitCurvature("PathArrays.compute_circle_fit_curvature()",
-                                                   optional<FloatForm>("max_rmse", 0.15));
+                                                   optional<FloatForm>("max_rmse",
+                                                                       kDefaultMaxRmse));
 
 PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                        PyObject* kwnames) noexcept {
-    return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, double max_rmse) {
-                           return binding::owning_array(
-                               path::compute_circle_fit_curvature(record, max_rmse));
-                       });
+    return Calls::method(
+        self, kComputeCircleFitCurvature, args, nargs, kwnames,
+        [](const Path& record, PyObject*, double max_rmse) {
+            return binding::owning_array(path::compute_circle_fit_curvature(record, max_rmse));
+        });
 }
 
 /// The segments as three arrays of one column each (start, end, curvature): each is
@@ -154,16 +127,15 @@ PyRef segment_arrays(const std::vector<CircleSegment>& segments) {
 
 const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
     "PathArrays.find_circle_segments()", required<IndexForm>("start"), required<IndexForm>("end"),
-    optional<FloatForm>("max_rmse", 0.15));
+    optional<FloatForm>("max_rmse", kDefaultMaxRmse));
 
 PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
-    return call_method(self, kFindCircleSegments, args, nargs, kwnames,
-                       [](const Path& record, PyObject*, std::uint64_t start, std::uint64_t end,
-                          double max_rmse) {
-                           return segment_arrays(
-                               path::find_circle_segments(record, start, end, max_rmse));
-                       });
+    return Calls::method(
+        self, kFindCircleSegments, args, nargs, kwnames,
+        [](const Path& record, PyObject*, std::uint64_t start, std::uint64_t end, double max_rmse) {
+            return segment_arrays(path::find_circle_segments(record, start, end, max_rmse));
+        });
 }
 
 /// The operation of a batch locator: `locate` (index_from_points or path_length_from_points)
@@ -178,22 +150,203 @@ auto locating_each(Locate locate) {
 
 const Method<PointArrayForm, FloatForm> kIndexFromPoint("PathArrays.index_from_point()",
                                                         required<PointArrayForm>("points"),
-                                                        optional<FloatForm>("epsilon", 0.01));
+                                                        optional<FloatForm>("epsilon",
+                                                                            kDefaultEpsilon));
 
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
-                       locating_each(&path::index_from_points));
+    return Calls::method(self, kIndexFromPoint, args, nargs, kwnames,
+                         locating_each(&path::index_from_points));
 }
 
 const Method<PointArrayForm, FloatForm> kPathLengthFromPoint("PathArrays.path_length_from_point()",
                                                              required<PointArrayForm>("points"),
-                                                             optional<FloatForm>("epsilon", 0.01));
+                                                             optional<FloatForm>("epsilon",
+                                                                                 kDefaultEpsilon));
 
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
-    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
-                       locating_each(&path::path_length_from_points));
+    return Calls::method(self, kPathLengthFromPoint, args, nargs, kwnames,
+                         locating_each(&path::path_length_from_points));
+}
+
+// ---- frenet ----------------------------------------------------------------------------
+
+/// s_hint as given, None for "not given": it is read in the call, once the queries' shape
+/// it broadcasts to is known. The argument is held for the whole call.
+struct HintObjectForm {
+    using Value = PyObject*;
+    static std::optional<PyObject*> convert(PyObject* object, const char*) {
+        return object == Py_None ? nullptr : object;
+    }
+};
+
+/// A number whose absence is told apart from any value: `window` is refused without s_hint.
+struct GivenFloatForm {
+    using Value = std::optional<double>;
+    static std::optional<std::optional<double>> convert(PyObject* object, const char* name) {
+        const std::optional<double> value = FloatForm::convert(object, name);
+        if (!value) return std::nullopt;
+        return std::optional<double>(*value);
+    }
+};
+
+/// A shape as Python writes a tuple: "()", "(3,)", "(4, 2)".
+std::string shape_text(std::span<const std::size_t> shape) {
+    std::string text = "(";
+    for (std::size_t d = 0; d < shape.size(); ++d) {
+        if (d > 0) text += ", ";
+        text += std::to_string(shape[d]);
+    }
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+/// Replaces a pending TypeError or ValueError by its "argument '{name}': ..." form.
+void name_the_argument(const char* name) {
+    if (PyErr_ExceptionMatches(PyExc_TypeError)) {
+        binding::prefix_argument_error(name);
+        return;
+    }
+    if (!PyErr_ExceptionMatches(PyExc_ValueError)) return;
+    const python::FetchedError error = python::fetch_error();
+    if (!error.value) return;
+    PyErr_Format(PyExc_ValueError, "argument '%s': %S", name, error.value.get());
+}
+
+/// A read-only strided view of a float64 array, released with this.
+class StridedDoubles {
+public:
+    explicit StridedDoubles(PyObject* array) {
+        if (PyObject_GetBuffer(array, &view_, PyBUF_RECORDS_RO) == 0) held_ = true;
+    }
+    StridedDoubles(const StridedDoubles&) = delete;
+    StridedDoubles& operator=(const StridedDoubles&) = delete;
+    ~StridedDoubles() {
+        if (held_) PyBuffer_Release(&view_);
+    }
+    bool held() const noexcept { return held_; }
+    const Py_buffer& view() const noexcept { return view_; }
+
+private:
+    Py_buffer view_{};
+    bool held_ = false;
+};
+
+/// The hints of s_hint for queries of the given shape: one for all of them when it is a
+/// number, else one per query, the array-like read as float64 and broadcast to the shape by
+/// NumPy's rule (its dimensions, aligned on the right, each 1 or the queries' own). Nothing,
+/// with the error set and the argument named, when it cannot be read or does not broadcast.
+std::optional<std::vector<double>> hints_for(PyObject* hint, std::span<const std::size_t> shape,
+                                             std::size_t count) {
+    constexpr const char* name = "s_hint";
+    if (PyFloat_Check(hint) || PyLong_Check(hint) || !PySequence_Check(hint)) {
+        const std::optional<double> value = FloatForm::convert(hint, name);
+        if (!value) return std::nullopt;
+        return std::vector<double>{*value};
+    }
+    PyRef numpy = PyRef::steal(PyImport_ImportModule("numpy"));
+    PyRef asarray = numpy ? PyRef::steal(PyObject_GetAttrString(numpy.get(), "asarray")) : PyRef();
+    if (!asarray) return std::nullopt;
+    PyRef array = PyRef::steal(PyObject_CallFunctionObjArgs(
+        asarray.get(), hint, reinterpret_cast<PyObject*>(&PyFloat_Type), nullptr));
+    if (!array) {
+        name_the_argument(name);
+        return std::nullopt;
+    }
+    const StridedDoubles doubles(array.get());
+    if (!doubles.held()) return std::nullopt;
+    const Py_buffer& view = doubles.view();
+    const auto dimensions = static_cast<std::size_t>(view.ndim);
+    std::vector<std::size_t> hint_shape;
+    for (std::size_t d = 0; d < dimensions; ++d) {
+        hint_shape.push_back(static_cast<std::size_t>(view.shape[d]));
+    }
+    // The stride of each dimension of the queries' shape in the hint array: 0 where the hint
+    // has no such dimension or one of extent 1.
+    std::vector<Py_ssize_t> strides(shape.size(), 0);
+    bool broadcasts = dimensions <= shape.size();
+    for (std::size_t d = 0; broadcasts && d < dimensions; ++d) {
+        const std::size_t at = shape.size() - dimensions + d;
+        if (hint_shape[d] == shape[at]) {
+            strides[at] = view.strides[d];
+        } else {
+            broadcasts = hint_shape[d] == 1;
+        }
+    }
+    if (!broadcasts) {
+        PyErr_Format(PyExc_ValueError,
+                     "argument 's_hint': shape %s does not broadcast to the queries' shape %s",
+                     shape_text(hint_shape).c_str(), shape_text(shape).c_str());
+        return std::nullopt;
+    }
+    util::check_fits_in_memory(count, sizeof(double));
+    std::vector<double> hints;
+    util::reserve_fresh(hints, count);
+    // An odometer over the queries' shape in C order, the last dimension fastest.
+    std::vector<std::size_t> position(shape.size(), 0);
+    const char* address = static_cast<const char*>(view.buf);
+    for (std::size_t k = 0; k < count; ++k) {
+        double value;
+        std::memcpy(&value, address, sizeof value);
+        hints.push_back(value);
+        for (std::size_t d = shape.size(); d-- > 0;) {
+            if (++position[d] < shape[d]) {
+                address += strides[d];
+                break;
+            }
+            address -= strides[d] * static_cast<Py_ssize_t>(shape[d] - 1);
+            position[d] = 0;
+        }
+    }
+    return hints;
+}
+
+const Method<PointArrayForm, HintObjectForm, GivenFloatForm> kFrenet(
+    "PathArrays.frenet()", required<PointArrayForm>("points"),
+    optional<HintObjectForm>("s_hint", nullptr),
+    optional<GivenFloatForm>("window", std::optional<double>()));
+
+PyObject* frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                 PyObject* kwnames) noexcept {
+    return Calls::method(
+        self, kFrenet, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const PointArray& queries, PyObject* hint,
+           std::optional<double> window) -> PyRef {
+            if (window && hint == nullptr) {
+                PyErr_SetString(PyExc_ValueError,
+                                "argument 'window': given without 's_hint', around which the "
+                                "window is taken");
+                return PyRef();
+            }
+            if (window && !(*window >= 0.0)) {
+                PyErr_Format(PyExc_ValueError,
+                             "argument 'window': must be a number at least 0 (got %R)",
+                             PyRef::steal(PyFloat_FromDouble(*window)).get());
+                return PyRef();
+            }
+            std::optional<std::vector<double>> hints;
+            if (hint != nullptr) {
+                hints = hints_for(hint, queries.shape, queries.points.size());
+                if (!hints) return PyRef();
+            }
+            std::optional<path::ArcLengthHints> arc_length_hints;
+            if (hints) {
+                arc_length_hints = path::ArcLengthHints{
+                    *hints, window.value_or(std::numeric_limits<double>::infinity())};
+            }
+            path::FrenetCoordinates coordinates =
+                path::frenet(record, queries.points, arc_length_hints);
+            PyRef s = binding::reshaped(binding::owning_array(std::move(coordinates.s)),
+                                        queries.shape);
+            if (!s) return s;
+            PyRef d = binding::reshaped(binding::owning_array(std::move(coordinates.d)),
+                                        queries.shape);
+            if (!d) return d;
+            PyRef index = binding::reshaped(binding::owning_array(std::move(coordinates.index)),
+                                            queries.shape);
+            if (!index) return index;
+            return PyRef::steal(PyTuple_Pack(3, s.get(), d.get(), index.get()));
+        });
 }
 
 /// Points given as x and y of each in turn, as a float64 array of shape `shape` + (2,).
@@ -209,7 +362,7 @@ const Method<FloatArrayForm, ResamplingTypeForm> kInterpolate(
 
 PyObject* interpolate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-    return call_method(
+    return Calls::method(
         self, kInterpolate, args, nargs, kwnames,
         [](const Path& record, PyObject*, const FloatArray& s, ResamplingType resampling_type) {
             return point_array(path::interpolated_coordinates(record, s.values(), resampling_type),
@@ -234,12 +387,13 @@ std::span<const double> broadcast_to(const FloatArray& array, std::span<const st
 
 PyObject* from_frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-    return call_method(
+    return Calls::method(
         self, kFromFrenet, args, nargs, kwnames,
         [](const Path& record, PyObject*, const FloatArray& s, const FloatArray& d) {
             const std::optional<std::vector<std::size_t>> shape = broadcast_shape(s, "s", d, "d");
             if (!shape) return PyRef();
-            const std::size_t count = checked_entries(*shape, 2 * sizeof(double));
+            const std::size_t count =
+                util::checked_count(std::span<const std::size_t>(*shape), 2 * sizeof(double), "points");
             std::vector<double> s_storage;
             std::vector<double> d_storage;
             return point_array(
@@ -250,65 +404,6 @@ PyObject* from_frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 }
 
 // ---- the class -------------------------------------------------------------------------
-
-void dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<PathArraysObject*>(self)->owner.~PyRef();
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
-constexpr const char kComputeCircleFitCurvatureDoc[] =
-    "compute_circle_fit_curvature($self, max_rmse=0.15)\n--\n\n"
-    "The curvature of the circle arc each point belongs to, as a new float64 array of one\n"
-    "entry per x coordinate; Path.compute_circle_fit_curvature gives the same values as a list.";
-
-constexpr const char kFindCircleSegmentsDoc[] =
-    "find_circle_segments($self, start, end, max_rmse=0.15)\n--\n\n"
-    "The circle segments of the points start <= i < end as three new arrays: start and end\n"
-    "(uint64) and curvature (float64); Path.find_circle_segments gives the same segments as a\n"
-    "list of (start, end, curvature) tuples.";
-
-constexpr const char kIndexFromPointDoc[] =
-    "index_from_point($self, points, epsilon=1e-2)\n--\n\n"
-    "The index Path.index_from_point gives for each point of `points`, an array-like of shape\n"
-    "(..., 2), as a new int64 array of shape (...); -1 where it gives None. The path's segment\n"
-    "index is built once for all the points.";
-
-constexpr const char kPathLengthFromPointDoc[] =
-    "path_length_from_point($self, points, epsilon=1e-2)\n--\n\n"
-    "The path length Path.path_length_from_point gives for each point of `points`, an\n"
-    "array-like of shape (..., 2), as a new float64 array of shape (...); NaN where it gives\n"
-    "None. The path's segment index is built once for all the points.";
-
-constexpr const char kInterpolateDoc[] =
-    "interpolate($self, s, resampling_type=...)\n--\n\n"
-    "The points at arc lengths `s` (a number or an array-like of any shape) as a new float64\n"
-    "array of shape s.shape + (2,), on the very curve resampled_path samples with the same\n"
-    "resampling_type (ResamplingType.Linear unless given): at the sample lengths\n"
-    "numpy.linspace(0, length, n) they are, bit for bit, the points of\n"
-    "resampled_path(n, resampling_type). s below 0 gives the first point and s above the\n"
-    "length the last, as numpy.interp does; NaN gives NaN, and so does every s on a path\n"
-    "without points or whose length is NaN. Lengths in order are located in one pass, others\n"
-    "by bisection, with the same results.";
-
-constexpr const char kFromFrenetDoc[] =
-    "from_frenet($self, s, d=0.0)\n--\n\n"
-    "The points at arc length `s` plus the signed offset `d` along the left unit normal of the\n"
-    "segment that holds s (the one that starts at s on a vertex), as a new float64 array of\n"
-    "shape broadcast(s, d).shape + (2,); s and d are numbers or array-likes of any shape. On\n"
-    "segment k from A to B: t = (s - s_k) / |B - A| and A + t (B - A) + d (-(B - A).y,\n"
-    "(B - A).x) / |B - A|. Before 0 and past the length the first and last segments extend\n"
-    "straight. Segments of zero length lend no direction: at the ends the nearest segment of\n"
-    "positive length takes over. NaN in s or d gives NaN; a path without a segment of positive\n"
-    "length (no points, one point, all points equal) has no direction and gives NaN for every\n"
-    "pair.";
-
-constexpr const char kClassDoc[] =
-    "Read-only NumPy views of a Path's coordinates and per-point quantities.\n\n"
-    "Each property is a float64 array that shares the path's memory (no copy) and keeps the\n"
-    "path alive; it cannot be made writable. Copy it (numpy.array(view)) to change it. The\n"
-    "circle and locating methods return new arrays.";
 
 PyGetSetDef getset[] = {
     {"points", get_view<&Path::points>, nullptr, nullptr, nullptr},
@@ -322,55 +417,51 @@ PyGetSetDef getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
-
 PyMethodDef methods[] = {
     {"compute_circle_fit_curvature", as_cfunction(compute_circle_fit_curvature), kFastKeywords,
-     kComputeCircleFitCurvatureDoc},
+     docs::arrays::kComputeCircleFitCurvature},
     {"find_circle_segments", as_cfunction(find_circle_segments), kFastKeywords,
-     kFindCircleSegmentsDoc},
-    {"index_from_point", as_cfunction(index_from_point), kFastKeywords, kIndexFromPointDoc},
+     docs::arrays::kFindCircleSegments},
+    {"index_from_point", as_cfunction(index_from_point), kFastKeywords,
+     docs::arrays::kIndexFromPoint},
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
-     kPathLengthFromPointDoc},
-    {"interpolate", as_cfunction(interpolate), kFastKeywords, kInterpolateDoc},
-    {"from_frenet", as_cfunction(from_frenet), kFastKeywords, kFromFrenetDoc},
+     docs::arrays::kPathLengthFromPoint},
+    {"frenet", as_cfunction(frenet), kFastKeywords, docs::arrays::kFrenet},
+    {"interpolate", as_cfunction(interpolate), kFastKeywords, docs::arrays::kInterpolate},
+    {"from_frenet", as_cfunction(from_frenet), kFastKeywords, docs::arrays::kFromFrenet},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot slots[] = {
     {Py_tp_getset, getset},
     {Py_tp_methods, methods},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
-    {Py_tp_doc, const_cast<char*>(kClassDoc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(binding::dealloc<PathArraysObject>)},
+    {Py_tp_doc, const_cast<char*>(docs::arrays::kPathArrays)},
     {0, nullptr},
 };
 
 PyType_Spec class_definition = {
-    "builtins.PathArrays",
+    "ordavin.PathArrays",
     sizeof(PathArraysObject),
     0,
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | Py_TPFLAGS_DISALLOW_INSTANTIATION,
     slots,
 };
 
-}  // namespace
-
-PyObject* path_arrays_class() noexcept {
-    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = binding::make_heap_type(class_definition);
-    if (!type) return nullptr;
-    the_class = reinterpret_cast<PyTypeObject*>(type.release());
-    return reinterpret_cast<PyObject*>(the_class);
+binding::LazyClass& PathArraysObject::the_class() noexcept {
+    static binding::LazyClass view_class(class_definition);
+    return view_class;
 }
+
+}  // namespace
 
 PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter& access) {
     // NumPy is imported here, on first use of the view, so that a missing NumPy is reported
     // where the arrays are asked for; importing ordavin never imports it.
     if (!binding::load_numpy()) return PyRef();
-    PyObject* type = path_arrays_class();
+    PyTypeObject* type = PathArraysObject::the_class().get();
     if (type == nullptr) return PyRef();
-    auto* the_type = reinterpret_cast<PyTypeObject*>(type);
-    PyRef object = PyRef::steal(the_type->tp_alloc(the_type, 0));
+    PyRef object = PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return object;
     auto* view = reinterpret_cast<PathArraysObject*>(object.get());
     new (&view->owner) PyRef(PyRef::borrow(owner));
@@ -379,4 +470,4 @@ PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter
     return object;
 }
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

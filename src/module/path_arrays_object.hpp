@@ -7,16 +7,13 @@
 #include "path/path.hpp"
 #include "python/py_ref.hpp"
 
-namespace ordavin::path {
-
-/// The PathArrays class, created on first need and kept for the life of the process.
-/// Returns a borrowed reference, or null with a Python error set.
-PyObject* path_arrays_class() noexcept;
+namespace ordavin::module {
 
 /// A new PathArrays view of the Python Path object `owner`, whose record is `record` and whose
 /// access counter is `access`; the view holds a strong reference to `owner`, so both stay
 /// valid for its life. Imports NumPy on first use: ImportError (saying how to install it)
 /// when it is missing. Null with a Python error set on failure.
-python::PyRef path_arrays_of(PyObject* owner, const Path& record, binding::AccessCounter& access);
+python::PyRef path_arrays_of(PyObject* owner, const path::Path& record,
+                             binding::AccessCounter& access);
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

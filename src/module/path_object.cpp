@@ -1,9 +1,7 @@
 // The Python class Path: its construction, attributes, properties and methods.
 //
-// Every entry point follows the same steps: bind the arguments, check the receiver and take
-// shared access to its record, convert the arguments in declaration order, run the path
-// operation, build the Python result. The steps live in `call_method` and `read_property`;
-// each entry point only names its parameters and the operation.
+// Every entry point runs the steps of binding::dispatch (docs/ARCHITECTURE.md, "The path of a
+// call") through the class kit; each only names its parameters and the operation.
 #include "module/path_object.hpp"
 
 #include <new>
@@ -14,27 +12,32 @@
 
 #include "binding/access.hpp"
 #include "binding/boundary.hpp"
+#include "binding/class_kit.hpp"
 #include "binding/conversions.hpp"
 #include "binding/gc_pause.hpp"
-#include "binding/dispatch.hpp"
 #include "binding/heap_type.hpp"
 #include "binding/method.hpp"
 #include "binding/results.hpp"
 #include "binding/text.hpp"
 #include "module/path_arrays_object.hpp"
 #include "module/path_docs.hpp"
+#include "module/resampling_type_object.hpp"
 #include "path/circle_segments.hpp"
+#include "path/defaults.hpp"
 #include "path/locating.hpp"
 #include "path/resampling.hpp"
 #include "path/smoothing.hpp"
 #include "path/sub_path.hpp"
 #include "path/without_duplicate_points.hpp"
-#include "module/resampling_type_object.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 namespace {
 
+using path::kDefaultEpsilon;
+using path::kDefaultMaxRmse;
+using path::Path;
+using path::ResamplingType;
 using binding::FloatForm;
 using binding::FloatColumnForm;
 using binding::LastFloatColumnForm;
@@ -51,48 +54,19 @@ using binding::to_python;
 struct PathObject {
     PyObject_HEAD binding::AccessCounter access;
     Path record;
+
+    static constexpr const char* kName = "Path";
+    static binding::LazyClass& the_class() noexcept;
+    binding::AccessCounter& counter() noexcept { return access; }
+    template <class Operation, class... Values>
+    decltype(auto) run(Operation& operation, Values&&... values) {
+        return operation(std::as_const(record), std::forward<Values>(values)...);
+    }
 };
 
-PyTypeObject* the_class = nullptr;
-
-PathObject* receiver_of(PyObject* self) {
-    if (self != nullptr && the_class != nullptr && PyObject_TypeCheck(self, the_class)) {
-        return reinterpret_cast<PathObject*>(self);
-    }
-    binding::raise_cannot_convert(self, "Path");
-    return nullptr;
-}
-
-using PathReceiver = binding::SharedReceiver<PathObject>;
-
-template <class... Forms, class Operation>
-PyObject* call_method(PyObject* self, const Method<Forms...>& method, PyObject* const* args,
-                      Py_ssize_t nargsf, PyObject* kwnames, Operation operation) noexcept {
-    return binding::dispatch(method, PathReceiver{self, receiver_of},
-                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
-}
-
-template <class... Forms, class Operation>
-PyObject* call_static(const Method<Forms...>& method, PyObject* const* args, Py_ssize_t nargsf,
-                      PyObject* kwnames, Operation operation) noexcept {
-    return binding::dispatch(method, binding::NoReceiver{},
-                             binding::VectorcallArguments{args, nargsf, kwnames}, operation);
-}
-
-const Method<> kNoParameters("Path");
-
-template <class Operation>
-PyObject* read_property(PyObject* self, Operation operation) noexcept {
-    return binding::dispatch(kNoParameters, PathReceiver{self, receiver_of},
-                             binding::NoArguments{}, operation);
-}
-
-constexpr auto kFastKeywords = METH_FASTCALL | METH_KEYWORDS;
-
-template <class Function>
-PyCFunction as_cfunction(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
+using Calls = binding::Calls<PathObject>;
+using binding::as_cfunction;
+using binding::kFastKeywords;
 
 // ---- construction ----------------------------------------------------------------------
 
@@ -125,20 +99,13 @@ PyObject* new_path(PyTypeObject*, PyObject* args, PyObject* kwargs) noexcept {
         });
 }
 
-void dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    reinterpret_cast<PathObject*>(self)->record.~Path();
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
 // ---- static methods --------------------------------------------------------------------
 
 const Method<PointListForm> kFromPoints("Path.from_points()", required<PointListForm>("points"));
 
 PyObject* from_points(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-    return call_static(kFromPoints, args, nargs, kwnames, [](std::vector<Point> points) {
+    return Calls::static_method(kFromPoints, args, nargs, kwnames, [](std::vector<Point> points) {
         return Path::from_points(std::move(points));
     });
 }
@@ -149,7 +116,7 @@ const Method<FloatColumnForm, LastFloatColumnForm> kFromCoordinates(
 
 PyObject* from_coordinates(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_static(kFromCoordinates, args, nargs, kwnames,
+    return Calls::static_method(kFromCoordinates, args, nargs, kwnames,
                        [](binding::FloatColumn x, binding::FloatColumn y) {
                            return path_from_columns(std::move(x), std::move(y));
                        });
@@ -158,11 +125,11 @@ PyObject* from_coordinates(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 // ---- methods ---------------------------------------------------------------------------
 
 const Method<FloatForm> kComputeCircleFitCurvature("Path.compute_circle_fit_curvature()",
-                                                   optional<FloatForm>("max_rmse", 0.15));
+                                                   optional<FloatForm>("max_rmse", kDefaultMaxRmse));
 
 PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                        PyObject* kwnames) noexcept {
-    return call_method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
+    return Calls::method(self, kComputeCircleFitCurvature, args, nargs, kwnames,
                        [](const Path& record, double max_rmse) {
                            return path::compute_circle_fit_curvature(record, max_rmse);
                        });
@@ -170,11 +137,11 @@ PyObject* compute_circle_fit_curvature(PyObject* self, PyObject* const* args, Py
 
 const Method<IndexForm, IndexForm, FloatForm> kFindCircleSegments(
     "Path.find_circle_segments()", required<IndexForm>("start"), required<IndexForm>("end"),
-    optional<FloatForm>("max_rmse", 0.15));
+    optional<FloatForm>("max_rmse", kDefaultMaxRmse));
 
 PyObject* find_circle_segments(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
-    return call_method(
+    return Calls::method(
         self, kFindCircleSegments, args, nargs, kwnames,
         [](const Path& record, std::uint64_t start, std::uint64_t end, double max_rmse) {
             return path::find_circle_segments(record, start, end, max_rmse);
@@ -187,7 +154,7 @@ const Method<IndexForm, ResamplingTypeForm> kResampledPath(
 
 PyObject* resampled_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
-    return call_method(self, kResampledPath, args, nargs, kwnames,
+    return Calls::method(self, kResampledPath, args, nargs, kwnames,
                        [](const Path& record, std::uint64_t number_points, ResamplingType type) {
                            return path::resampled_path(record, number_points, type);
                        });
@@ -197,7 +164,7 @@ const Method<FloatForm> kSmoothedPath("Path.smoothed_path()", required<FloatForm
 
 PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                         PyObject* kwnames) noexcept {
-    return call_method(
+    return Calls::method(
         self, kSmoothedPath, args, nargs, kwnames,
         [](const Path& record, double max_deviation) {
             return path::smoothed_path(record, max_deviation);
@@ -205,17 +172,17 @@ PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 }
 
 PyObject* without_duplicate_points(PyObject* self, PyObject*) noexcept {
-    return read_property(self,
+    return Calls::property(self,
                          [](const Path& record) { return path::without_duplicate_points(record); });
 }
 
 const Method<PointForm, FloatForm> kIndexFromPoint("Path.index_from_point()",
                                                    required<PointForm>("point"),
-                                                   optional<FloatForm>("epsilon", 0.01));
+                                                   optional<FloatForm>("epsilon", kDefaultEpsilon));
 
 PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    return call_method(self, kIndexFromPoint, args, nargs, kwnames,
+    return Calls::method(self, kIndexFromPoint, args, nargs, kwnames,
                        [](const Path& record, Point point, double epsilon) {
                            return path::index_from_point(record, point, epsilon);
                        });
@@ -223,11 +190,11 @@ PyObject* index_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nar
 
 const Method<PointForm, FloatForm> kPathLengthFromPoint("Path.path_length_from_point()",
                                                         required<PointForm>("point"),
-                                                        optional<FloatForm>("epsilon", 0.01));
+                                                        optional<FloatForm>("epsilon", kDefaultEpsilon));
 
 PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
-    return call_method(self, kPathLengthFromPoint, args, nargs, kwnames,
+    return Calls::method(self, kPathLengthFromPoint, args, nargs, kwnames,
                        [](const Path& record, Point point, double epsilon) {
                            return path::path_length_from_point(record, point, epsilon);
                        });
@@ -235,11 +202,11 @@ PyObject* path_length_from_point(PyObject* self, PyObject* const* args, Py_ssize
 
 const Method<NoneOr<PointForm>, NoneOr<PointForm>, FloatForm> kSubPath(
     "Path.sub_path()", optional<NoneOr<PointForm>>("start", std::nullopt),
-    optional<NoneOr<PointForm>>("end", std::nullopt), optional<FloatForm>("epsilon", 0.01));
+    optional<NoneOr<PointForm>>("end", std::nullopt), optional<FloatForm>("epsilon", kDefaultEpsilon));
 
 PyObject* sub_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                    PyObject* kwnames) noexcept {
-    return call_method(self, kSubPath, args, nargs, kwnames,
+    return Calls::method(self, kSubPath, args, nargs, kwnames,
                        [](const Path& record, std::optional<Point> start, std::optional<Point> end,
                           double epsilon) { return path::sub_path(record, start, end, epsilon); });
 }
@@ -257,10 +224,13 @@ PyMethodDef from_state_definition = {
 
 PyObject* reduce(PyObject* self, PyObject*) noexcept {
     return binding::guarded([&]() -> PyObject* {
-        PathObject* receiver = receiver_of(self);
-        if (receiver == nullptr) return nullptr;
-        PyRef rebuild = PyRef::steal(
-            PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_state"));
+        if (!PathObject::the_class().has_instance(self)) {
+            binding::raise_cannot_convert(self, PathObject::kName);
+            return nullptr;
+        }
+        auto* receiver = reinterpret_cast<PathObject*>(self);
+        PyRef rebuild = PyRef::steal(PyObject_GetAttrString(
+            reinterpret_cast<PyObject*>(PathObject::the_class().get()), "_from_state"));
         if (!rebuild) return nullptr;
         PyRef x = to_python(receiver->record.x());
         if (!x) return nullptr;
@@ -275,13 +245,13 @@ PyObject* reduce(PyObject* self, PyObject*) noexcept {
 template <auto Accessor>
 PyObject* get(PyObject* self, void*) noexcept {
     // By reference: the cached vector goes straight into the list, without a copy.
-    return read_property(self,
+    return Calls::property(self,
                          [](const Path& path) -> decltype(auto) { return (path.*Accessor)(); });
 }
 
 // The view shares the record's memory, so it holds this object (and through it the record).
 PyObject* get_arrays(PyObject* self, void*) noexcept {
-    return read_property(self, [self](const Path& record) {
+    return Calls::property(self, [self](const Path& record) {
         return path_arrays_of(self, record, reinterpret_cast<PathObject*>(self)->access);
     });
 }
@@ -325,7 +295,7 @@ PyType_Slot slots[] = {
     {Py_tp_getset, getset},
     {Py_tp_methods, methods},
     {Py_tp_new, reinterpret_cast<void*>(new_path)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(binding::dealloc<PathObject>)},
     {Py_tp_doc, const_cast<char*>(docs::kPath)},
     {0, nullptr},
 };
@@ -334,7 +304,24 @@ PyType_Spec class_definition = {
     "builtins.Path", sizeof(PathObject), 0, Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots,
 };
 
+binding::LazyClass& PathObject::the_class() noexcept {
+    static binding::LazyClass path_class(class_definition, [](PyTypeObject*) {
+        std::vector<binding::ClassAttribute> attributes;
+        attributes.push_back({"_from_state", binding::module_function(from_state_definition)});
+        return std::optional(std::move(attributes));
+    });
+    return path_class;
+}
+
 }  // namespace
+
+PyObject* path_class() noexcept {
+    return reinterpret_cast<PyObject*>(PathObject::the_class().get());
+}
+
+}  // namespace ordavin::module
+
+namespace ordavin::path {
 
 python::PyRef to_python(const std::vector<CircleSegment>& segments) noexcept {
     const binding::GcPause pause;
@@ -354,25 +341,12 @@ python::PyRef to_python(std::variant<Path, qp::SolverStatus> result) {
     return python::PyRef();
 }
 
-PyObject* path_class() noexcept {
-    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
-    PyRef type = binding::make_heap_type(class_definition, [](PyTypeObject*) {
-        std::vector<binding::ClassAttribute> attributes;
-        attributes.push_back({"_from_state", binding::module_function(from_state_definition)});
-        return std::optional(std::move(attributes));
-    });
-    if (!type) return nullptr;
-    the_class = reinterpret_cast<PyTypeObject*>(type.release());
-    return reinterpret_cast<PyObject*>(the_class);
-}
-
-PyRef to_python(Path path) {
-    PyObject* type = path_class();
-    if (type == nullptr) return PyRef();
-    auto* the_type = reinterpret_cast<PyTypeObject*>(type);
-    PyRef object = PyRef::steal(the_type->tp_alloc(the_type, 0));
+python::PyRef to_python(Path path) {
+    PyTypeObject* type = module::PathObject::the_class().get();
+    if (type == nullptr) return python::PyRef();
+    python::PyRef object = python::PyRef::steal(type->tp_alloc(type, 0));
     if (!object) return object;
-    auto* record = reinterpret_cast<PathObject*>(object.get());
+    auto* record = reinterpret_cast<module::PathObject*>(object.get());
     new (&record->access) binding::AccessCounter();
     new (&record->record) Path(std::move(path));
     return object;

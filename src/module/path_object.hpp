@@ -11,17 +11,21 @@
 #include "path/path.hpp"
 #include "qp/solver/solver_status.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 /// The Path class, created on first need and kept for the life of the process.
 /// Returns a borrowed reference, or null with a Python error set.
 PyObject* path_class() noexcept;
 
+}  // namespace ordavin::module
+
+// The Python results of path types live beside those types, where the binding's result
+// builders find them by argument-dependent lookup.
+namespace ordavin::path {
+
 /// A new Python Path object owning `path`.
 python::PyRef to_python(Path path);
 
-// The results of path operations that only this class returns; found by argument-dependent
-// lookup from the binding's result builders.
 
 /// A list of (start, end, curvature) tuples.
 python::PyRef to_python(const std::vector<CircleSegment>& segments) noexcept;

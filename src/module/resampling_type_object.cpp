@@ -3,24 +3,24 @@
 
 #include <string>
 
-#include "binding/access.hpp"
 #include "binding/boundary.hpp"
+#include "binding/class_kit.hpp"
 #include "binding/conversions.hpp"
 #include "binding/heap_type.hpp"
 #include "python/py_ref.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 namespace {
 
+using path::ResamplingType;
 using python::PyRef;
 
 struct ResamplingTypeObject {
-    PyObject_HEAD binding::AccessCounter access;
-    ResamplingType value;
-};
+    PyObject_HEAD ResamplingType value;
 
-PyTypeObject* the_class = nullptr;
+    static binding::LazyClass& the_class() noexcept;
+};
 
 const char* member_name(ResamplingType value) {
     return value == ResamplingType::Cubic ? "Cubic" : "Linear";
@@ -36,7 +36,11 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) noexcept {
 }
 
 bool is_member(PyObject* object) noexcept {
-    return the_class != nullptr && object != nullptr && PyObject_TypeCheck(object, the_class);
+    return ResamplingTypeObject::the_class().has_instance(object);
+}
+
+PyObject* class_object() noexcept {
+    return reinterpret_cast<PyObject*>(ResamplingTypeObject::the_class().get());
 }
 
 /// The slot functions can be reached with any object as the receiver (through another
@@ -94,7 +98,7 @@ PyObject* from_value(PyObject*, PyObject* value) noexcept {
         return nullptr;
     }
     const char* name = member_name(static_cast<ResamplingType>(number));
-    return PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), name);
+    return PyObject_GetAttrString(class_object(), name);
 }
 
 PyMethodDef from_value_definition = {
@@ -103,8 +107,7 @@ PyMethodDef from_value_definition = {
 
 PyObject* reduce(PyObject* self, PyObject*) noexcept {
     if (!is_member(self)) return refuse_receiver(self);
-    PyRef rebuild =
-        PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(the_class), "_from_value"));
+    PyRef rebuild = PyRef::steal(PyObject_GetAttrString(class_object(), "_from_value"));
     if (!rebuild) return nullptr;
     return Py_BuildValue("(O(i))", rebuild.get(), static_cast<int>(value_of(self)));
 }
@@ -114,19 +117,13 @@ PyMethodDef methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-void dealloc(PyObject* self) noexcept {
-    PyTypeObject* type = Py_TYPE(self);
-    type->tp_free(self);
-    Py_DECREF(type);
-}
-
 PyType_Slot slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
     {Py_tp_repr, reinterpret_cast<void*>(repr)},
     {Py_nb_int, reinterpret_cast<void*>(as_int)},
     {Py_tp_richcompare, reinterpret_cast<void*>(richcompare)},
     {Py_tp_hash, reinterpret_cast<void*>(PyObject_HashNotImplemented)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(binding::dealloc<ResamplingTypeObject>)},
     {Py_tp_methods, methods},
     {Py_tp_doc, const_cast<char*>("")},
     {0, nullptr},
@@ -144,17 +141,13 @@ PyType_Spec class_definition = {
 PyRef new_member(PyTypeObject* type, ResamplingType value) noexcept {
     auto* member = PyObject_New(ResamplingTypeObject, type);
     if (member == nullptr) return PyRef();
-    member->access = {};
     member->value = value;
     return PyRef::steal(reinterpret_cast<PyObject*>(member));
 }
 
-}  // namespace
-
-PyObject* resampling_type_class() noexcept {
-    if (the_class != nullptr) return reinterpret_cast<PyObject*>(the_class);
+binding::LazyClass& ResamplingTypeObject::the_class() noexcept {
     // Cubic is declared first.
-    PyRef type = binding::make_heap_type(class_definition, [](PyTypeObject* candidate) {
+    static binding::LazyClass resampling_type_class(class_definition, [](PyTypeObject* candidate) {
         std::vector<binding::ClassAttribute> attributes;
         for (const ResamplingType value : {ResamplingType::Cubic, ResamplingType::Linear}) {
             attributes.push_back({member_name(value), new_member(candidate, value)});
@@ -162,15 +155,18 @@ PyObject* resampling_type_class() noexcept {
         attributes.push_back({"_from_value", binding::module_function(from_value_definition)});
         return std::optional(std::move(attributes));
     });
-    if (!type) return nullptr;
-    the_class = reinterpret_cast<PyTypeObject*>(type.release());
-    return reinterpret_cast<PyObject*>(the_class);
+    return resampling_type_class;
+}
+
+}  // namespace
+
+PyObject* resampling_type_class() noexcept {
+    return class_object();
 }
 
 std::optional<ResamplingType> ResamplingTypeForm::convert(PyObject* object, const char* name) {
-    PyObject* type = resampling_type_class();
-    if (type == nullptr) return std::nullopt;
-    if (!PyObject_TypeCheck(object, reinterpret_cast<PyTypeObject*>(type))) {
+    if (class_object() == nullptr) return std::nullopt;
+    if (!is_member(object)) {
         binding::raise_cannot_convert(object, "ResamplingType");
         binding::prefix_argument_error(name);
         return std::nullopt;
@@ -178,4 +174,4 @@ std::optional<ResamplingType> ResamplingTypeForm::convert(PyObject* object, cons
     return value_of(object);
 }
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

@@ -7,7 +7,7 @@
 
 #include "path/resampling_type.hpp"
 
-namespace ordavin::path {
+namespace ordavin::module {
 
 /// The ResamplingType class, created on first need and kept for the life of the process.
 /// Returns a borrowed reference, or null with a Python error set.
@@ -15,8 +15,8 @@ PyObject* resampling_type_class() noexcept;
 
 /// Accepts only instances of ResamplingType (not ints).
 struct ResamplingTypeForm {
-    using Value = ResamplingType;
-    static std::optional<ResamplingType> convert(PyObject* object, const char* name);
+    using Value = path::ResamplingType;
+    static std::optional<path::ResamplingType> convert(PyObject* object, const char* name);
 };
 
-}  // namespace ordavin::path
+}  // namespace ordavin::module

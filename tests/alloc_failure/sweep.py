@@ -252,6 +252,14 @@ def entry_points():
         lambda: (Path.from_points(points), array([0.1 * k for k in range(40)])), needs=NUMPY)
     add(".arrays.from_frenet(mismatch)", lambda p: p.arrays.from_frenet([1.0, 2.0], [1.0, 2.0, 3.0]),
         needs=NUMPY)
+    add(".arrays.frenet(points)", lambda p: p.arrays.frenet(queries), needs=NUMPY)
+    add(".arrays.frenet(points, hints, window)",
+        lambda p: p.arrays.frenet(queries, [0.0, 1.0, 2.0, 3.0], 1.5), needs=NUMPY)
+    add(".arrays.frenet(points, hint)", lambda p: p.arrays.frenet([2.5, 1.5], 1.0), needs=NUMPY)
+    add(".arrays.frenet(window without hint)",
+        lambda p: p.arrays.frenet(queries, window=1.0), needs=NUMPY)
+    add(".arrays.frenet(hint of another shape)",
+        lambda p: p.arrays.frenet(queries, [1.0, 2.0]), needs=NUMPY)
 
     # ResamplingType.
     add("repr(Cubic)", lambda: repr(ResamplingType.Cubic), nothing)

@@ -60,6 +60,7 @@ VIEW_METHODS = {
         "path_length_from_point": ["points", "epsilon"],
         "interpolate": ["s", "resampling_type"],
         "from_frenet": ["s", "d"],
+        "frenet": ["points", "s_hint", "window"],
     }.items()
     if hasattr(RECEIVERS[0].arrays, name)
 }

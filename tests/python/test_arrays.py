@@ -149,7 +149,8 @@ def test_views_share_memory_and_refuse_writes(name):
 def test_view_is_a_sealed_class():
     view = Path([(0, 0)]).arrays
     kind = type(view)
-    assert (kind.__name__, kind.__module__) == ("PathArrays", "builtins")
+    assert (kind.__name__, kind.__module__) == ("PathArrays", "ordavin")
+    assert type(view.x.base[0]).__module__ == "ordavin"  # the memory exporter
     with pytest.raises(TypeError):
         kind()
     with pytest.raises(TypeError):

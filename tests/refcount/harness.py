@@ -350,6 +350,20 @@ if hasattr(VIEW, "interpolate"):
         ("arrays from_frenet mismatch", lambda: VIEW.from_frenet([1.0, 2.0], [1.0, 2.0, 3.0]), ValueError),
         ("arrays from_frenet bad d", lambda: VIEW.from_frenet(0.5, BadFloat()), ValueError),
     ]
+if hasattr(VIEW, "frenet"):
+    VIEW_CASES += [
+        ("arrays frenet", lambda: VIEW.frenet(QUERIES), tuple),
+        ("arrays frenet one", lambda: VIEW.frenet([0.5, 0.5]), tuple),
+        ("arrays frenet hints", lambda: VIEW.frenet(QUERIES, [0.0, 1.0, 2.0, 3.0], 1.0), tuple),
+        ("arrays frenet hint", lambda: VIEW.frenet(QUERIES, s_hint=1.0), tuple),
+        ("arrays frenet fresh", lambda: Path.from_points(ARC).arrays.frenet(QUERIES, 0.5, 0.1), tuple),
+        ("arrays frenet window alone", lambda: VIEW.frenet(QUERIES, window=1.0), ValueError),
+        ("arrays frenet hint shape", lambda: VIEW.frenet(QUERIES, [1.0, 2.0]), ValueError),
+        ("arrays frenet hint str", lambda: VIEW.frenet(QUERIES, ["a"] * 4), ValueError),
+        ("arrays frenet bad hint", lambda: VIEW.frenet(QUERIES, BadFloat()), ValueError),
+        ("arrays frenet bad window", lambda: VIEW.frenet(QUERIES, 1.0, BadFloat()), ValueError),
+        ("arrays frenet bad point", lambda: VIEW.frenet([[1, 2, 3]]), ValueError),
+    ]
 
 FOREIGN_CASES = VIEW_CASES + [
     ("smoothed_path", lambda: ZIGZAG.smoothed_path(0.5), Path),

@@ -10,6 +10,8 @@
 #include "path/nearest_projection.hpp"
 #include "path/segment_index.hpp"
 #include "util/fresh_memory.hpp"
+#include "util/interruption.hpp"
+#include "util/memory_policy.hpp"
 #include "util/projection.hpp"
 
 namespace ordavin::path {
@@ -19,17 +21,24 @@ namespace {
 // build costs about as much as seven scans of every segment, and each later query on the path
 // costs a small fraction of one: a path this long is rarely asked only once or twice.
 constexpr std::size_t indexed_path_size = 4096;
+// From this many queries on, a batch builds the index whatever the path's size: the build
+// then costs less than the scans it spares.
+constexpr std::size_t indexed_batch_size = 8;
 
-std::optional<LocatedPoint> located(const Path& path, Point point, double epsilon) {
-    if (path.size() >= indexed_path_size) return locate(path.segment_index(), path, point, epsilon);
-    return nearest_projection(path, point, epsilon);
-}
+// What a batch locator holds per query at its peak: the queries read, the results, and the
+// spatial order with its two arrays of sort keys.
+constexpr std::size_t batch_bytes_per_query =
+    sizeof(Point) + sizeof(std::int64_t) + sizeof(std::size_t) + 2 * sizeof(std::uint64_t);
+
+// Work units of the interruption poll (about a nanosecond each) per query; the scan and the
+// search ask the check themselves as they go.
+constexpr std::uint64_t query_work = 50;
 
 // Measured from the query itself even after a snap to the first point, so a query just
 // behind the start gets a small negative length.
 double length_at(const Path& path, const LocatedPoint& location, Point point) {
     const std::vector<Point>& points = path.points();
-    const std::size_t index = location.first;
+    const std::size_t index = location.index;
     double length = path.path_length_per_point()[index];
     if (index + 1 < points.size()) {
         length += util::compute_projection(points[index], points[index + 1], point)
@@ -61,10 +70,9 @@ std::uint32_t hilbert_position(std::uint32_t x, std::uint32_t y) noexcept {
     return position;
 }
 
-// The queries along a Hilbert curve over their bounding box, non-finite ones last.
-// Consecutive queries of the order lie close together, so their searches meet the same part
-// of the hierarchy, which stays in cache, and each one starts from its predecessor's segment.
-// The order only affects the speed, never a result.
+}  // namespace
+
+// The part of the hierarchy consecutive queries meet stays in cache.
 std::vector<std::size_t> spatial_order(std::span<const Point> queries) {
     std::vector<std::size_t> order;
     util::reserve_fresh(order, queries.size());
@@ -98,17 +106,21 @@ std::vector<std::size_t> spatial_order(std::span<const Point> queries) {
 
     std::vector<std::uint64_t> keys;
     util::reserve_fresh(keys, queries.size());
-    for (std::size_t k = 0; k < queries.size(); ++k) {
-        const Point query = queries[k];
-        std::uint64_t position = std::numeric_limits<std::uint32_t>::max();
-        if (std::isfinite(query.x) && std::isfinite(query.y)) {
-            position = hilbert_position(cell(query.x - min_x), cell(query.y - min_y));
+    // A position costs some tens of nanoseconds: the loop asks whether to stop now and then.
+    util::for_each_block(queries.size(), 64, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const Point query = queries[k];
+            std::uint64_t position = std::numeric_limits<std::uint32_t>::max();
+            if (std::isfinite(query.x) && std::isfinite(query.y)) {
+                position = hilbert_position(cell(query.x - min_x), cell(query.y - min_y));
+            }
+            keys.push_back(position << 32 | k);
         }
-        keys.push_back(position << 32 | k);
-    }
+    });
     // A stable radix sort on the position, one byte per pass.
     std::vector<std::uint64_t> sorted(keys.size());
     for (unsigned shift = 32; shift < 64; shift += 8) {
+        util::throw_if_interrupted();
         std::array<std::size_t, 257> starts{};
         for (const std::uint64_t key : keys) ++starts[((key >> shift) & 0xff) + 1];
         for (std::size_t digit = 1; digit < starts.size(); ++digit) {
@@ -121,42 +133,72 @@ std::vector<std::size_t> spatial_order(std::span<const Point> queries) {
     return order;
 }
 
-}  // namespace
+Locator::Locator(const Path& path, std::size_t queries)
+    : path_(path), vertices_(vertices_of(path)) {
+    if (queries >= indexed_batch_size || path.size() >= indexed_path_size) {
+        index_ = &path.segment_index();
+    }
+}
+
+std::optional<LocatedPoint> Locator::locate(Point point, double epsilon) {
+    // A NaN coordinate makes every comparison of the snap and every parameter NaN: the scan
+    // locates nothing.
+    state_.poll.add(query_work);
+    if (std::isnan(point.x) || std::isnan(point.y)) return std::nullopt;
+    if (index_ != nullptr && SegmentIndex::bounds(point)) {
+        return index_->locate(vertices_, point, epsilon, state_);
+    }
+    return nearest_projection(vertices_, point, epsilon);
+}
+
+std::optional<std::size_t> Locator::nearest(Point point, std::optional<ArcLengthWindow> window) {
+    state_.poll.add(query_work);
+    const std::span<const double> lengths = path_.path_length_per_point();
+    if (index_ != nullptr && SegmentIndex::bounds(point)) {
+        return index_->nearest(vertices_, lengths, point, window, state_);
+    }
+    return nearest_segment(vertices_, lengths, point, window);
+}
 
 std::optional<std::uint64_t> index_from_point(const Path& path, Point point, double epsilon) {
-    const std::optional<LocatedPoint> location = located(path, point, epsilon);
+    const std::optional<LocatedPoint> location = Locator(path, 1).locate(point, epsilon);
     if (!location) return std::nullopt;
-    return location->first;
+    return location->index;
 }
 
 std::optional<double> path_length_from_point(const Path& path, Point point, double epsilon) {
-    const std::optional<LocatedPoint> location = located(path, point, epsilon);
+    const std::optional<LocatedPoint> location = Locator(path, 1).locate(point, epsilon);
     if (!location) return std::nullopt;
     return length_at(path, *location, point);
 }
 
 std::vector<std::int64_t> index_from_points(const Path& path, std::span<const Point> points,
                                             double epsilon) {
-    const SegmentIndex& index = path.segment_index();
+    util::check_fits_in_memory(points.size(), batch_bytes_per_query);
+    Locator locator(path, points.size());
     std::vector<std::int64_t> indices(points.size(), -1);
-    LocateState state;
-    for (const std::size_t k : spatial_order(points)) {
-        const std::optional<LocatedPoint> location = locate(index, path, points[k], epsilon, state);
-        if (location) indices[k] = static_cast<std::int64_t>(location->first);
-    }
+    visit_in_spatial_order(
+        points,
+        [&](std::size_t k) {
+            const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
+            if (location) indices[k] = static_cast<std::int64_t>(location->index);
+        },
+        indices.data());
     return indices;
 }
 
 std::vector<double> path_length_from_points(const Path& path, std::span<const Point> points,
                                             double epsilon) {
-    const SegmentIndex& index = path.segment_index();
+    util::check_fits_in_memory(points.size(), batch_bytes_per_query);
+    Locator locator(path, points.size());
     std::vector<double> lengths(points.size(), std::numeric_limits<double>::quiet_NaN());
-    LocateState state;
-    for (const std::size_t k : spatial_order(points)) {
-        const std::optional<LocatedPoint> location = locate(index, path, points[k], epsilon, state);
-        if (location) lengths[k] = length_at(path, *location, points[k]);
-    }
+    visit_in_spatial_order(
+        points,
+        [&](std::size_t k) {
+            const std::optional<LocatedPoint> location = locator.locate(points[k], epsilon);
+            if (location) lengths[k] = length_at(path, *location, points[k]);
+        },
+        lengths.data());
     return lengths;
 }
-
 }  // namespace ordavin::path

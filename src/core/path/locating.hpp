@@ -7,9 +7,58 @@
 #include <vector>
 
 #include "path/path.hpp"
+#include "path/segment_index.hpp"
+#include "path/segment_kernels.hpp"
 #include "util/point.hpp"
 
 namespace ordavin::path {
+
+/// Locates queries on one path: the one place that decides between the path's segment index
+/// and the scan of every segment. Both give the same answers, bit for bit; the choice is only
+/// about speed.
+class Locator {
+public:
+    /// For `queries` queries on `path`: the segment index (built on first use and kept by the
+    /// path) for a path of at least 4096 points or a batch of at least 8 queries, else the
+    /// scan. A query
+    /// the index cannot bound (SegmentIndex::bounds) is scanned either way.
+    Locator(const Path& path, std::size_t queries);
+
+    /// What nearest_projection gives.
+    std::optional<LocatedPoint> locate(Point point, double epsilon);
+
+    /// What nearest_segment gives. Precondition: the path has at least two points.
+    std::optional<std::size_t> nearest(Point point, std::optional<ArcLengthWindow> window);
+
+private:
+    const Path& path_;
+    Vertices vertices_;
+    const SegmentIndex* index_ = nullptr;
+    SearchState state_;
+};
+
+/// The order in which a batch visits its queries: along a Hilbert curve over their bounding
+/// box, non-finite ones last. Consecutive queries of the order lie close together, so their
+/// searches meet the same part of the segment index and each starts from its predecessor's
+/// segment. The order only affects the speed, never a result.
+std::vector<std::size_t> spatial_order(std::span<const Point> queries);
+
+/// Runs visit(k) for every query number k in spatial_order. The order scatters the queries and
+/// the entries of the result arrays `slots` (written at k) over memory, so each step asks for
+/// those of a step a little later, which arrive while the searches in between run.
+template <class Visit, class... Slots>
+void visit_in_spatial_order(std::span<const Point> queries, Visit&& visit, Slots*... slots) {
+    constexpr std::size_t ahead = 16;
+    const std::vector<std::size_t> order = spatial_order(queries);
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        if (j + ahead < order.size()) {
+            const std::size_t later = order[j + ahead];
+            __builtin_prefetch(queries.data() + later);
+            (__builtin_prefetch(slots + later, 1), ...);
+        }
+        visit(order[j]);
+    }
+}
 
 /// The index of the path point at which the located position begins: 0 or n - 1 after a snap
 /// to an end point, else the start of the nearest covering segment. Nothing outside the path.

@@ -2,6 +2,7 @@
 #include "path/path.hpp"
 
 #include <algorithm>
+#include <span>
 
 #include "util/coordinates.hpp"
 #include "util/fresh_memory.hpp"
@@ -21,18 +22,21 @@ Path Path::from_coordinates(std::vector<double> x, std::vector<double> y) {
 }
 
 const std::vector<double>& Path::x() const {
-    if (!x_) x_ = util::extract_points_x(points_);
-    return *x_;
+    if (x_) return *x_;
+    return fill_once(x_, util::extract_points_x(points_));
 }
 
 const std::vector<double>& Path::y() const {
-    if (!y_) y_ = util::extract_points_y(points_);
-    return *y_;
+    if (y_) return *y_;
+    return fill_once(y_, util::extract_points_y(points_));
 }
 
 const SegmentIndex& Path::segment_index() const {
     if (segment_index_cache) return *segment_index_cache;
-    return fill_once(segment_index_cache, SegmentIndex::build(points_));
+    const std::vector<double>& lengths = path_length_per_point();
+    const Vertices vertices{std::span<const double>(x()).first(size()),
+                            std::span<const double>(y()).first(size())};
+    return fill_once(segment_index_cache, SegmentIndex::build(vertices, lengths));
 }
 
 }  // namespace ordavin::path

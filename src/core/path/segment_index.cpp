@@ -1,9 +1,13 @@
 // A static hierarchy of boxes over a path's segments, for locating many points exactly.
 //
-// The search must return what the scan of every segment returns, to the bit. Three tests rule
-// out a node, and all are proved against the scan's own rounded arithmetic (u = 2^-53; all
-// coordinates, the query's included, are finite and at most 2^500 in magnitude, so nothing
-// overflows; other paths and queries go to the scan).
+// The search must return what the scan of every segment returns, to the bit, for two rules:
+// locating (the nearest segment whose foot lies in [start, end)) and the nearest point of the
+// closed segments (the parameter clamped to [0, 1]). Three tests rule out a node for the
+// first, the distance test alone for the second, and all are proved against the scan's own
+// rounded arithmetic (u = 2^-53; the coordinates of every segment in the hierarchy and of the
+// query are finite and at most 2^500 in magnitude, so nothing overflows). A segment with an
+// end point beyond that stays out of the hierarchy and is tried by every search directly; a
+// query beyond it goes to the scan.
 //
 // Distance. For a covering parameter t in [0, 1) the scan's foot coordinate is
 // fl(ax + fl(t * dx)) with dx = fl(bx - ax). Rounding to nearest is monotone, so fl(t * dx)
@@ -13,11 +17,23 @@
 // |fl(foot_x - px)| >= gx through each rounded operation of the scan's distance
 // sqrt(ox * ox + oy * oy), so the same operations on gx and gy never exceed the distance the
 // scan computes for any segment in the box: no margin is needed, and underflow does not
-// matter. The search compares the rounded sum before the square root with the largest double
-// whose rounded root is the best distance, which is the same comparison without the root. A
+// matter. The search compares the rounded sum before the square root with a double at least as
+// large as any whose rounded root is the best distance (see squared_limit), which rules out
+// no more than the same comparison after the root. A
 // node is ruled out only when its bound is strictly greater than the best distance, so a
 // segment at an equal distance and a lower index is never lost, and the best is kept by
 // (distance, index), so the order of the visit does not matter either.
+//
+// Clamped feet. The nearest point of a closed segment takes t = fl(n / s) clamped to [0, 1],
+// and 0 where t is NaN. At t = 0 the foot is fl(ax + 0 * dx) = ax (dx is finite, so 0 * dx is a
+// zero and adding it leaves ax's value), at t = 1 it is fl(ax + dx) = ex, and in between it
+// lies between ax and ex as above. A zero-length segment, or one whose squared length
+// underflows to 0 (t = +-inf or NaN), has its foot at A or E too. Every foot is therefore in
+// the box, and the distance bound holds for the clamped rule with the same operations. The
+// coverage and rectangle tests are proved only for feet with t in [0, 1): the clamped rule does
+// not use them. With an arc-length window, a node keeps the least s_k and the greatest
+// s_(k+1) of its segments (those whose lengths are not NaN, since a NaN never meets a window):
+// when they do not meet the window, neither does any of its segments.
 //
 // Coverage. The scan's t is in [0, 1) only if its numerator n and squared length s satisfy
 // -2^-1074 s <= n < s. For a squared length of at least 2^-960 (so that the absolute underflow
@@ -61,9 +77,10 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
+#include <span>
+#include <vector>
 
-#include "path/nearest_projection.hpp"
-#include "path/path.hpp"
 #include "util/fresh_memory.hpp"
 
 namespace ordavin::path {
@@ -84,8 +101,12 @@ constexpr double gap_slack = 0x1p-500;
 // Widening of each angle computed in the direction cones, far above their rounding.
 constexpr double angle_slack = 0x1p-30;
 constexpr double infinity = std::numeric_limits<double>::infinity();
-// Segments on either side of the previous query's segment tried before the search.
-constexpr std::size_t hint_reach = 16;
+// Segments on either side of the previous query's segment tried before the search, by rule:
+// a covering segment may lie several segments away from the previous query's (outside a
+// corner nothing near covers), while the nearest point of the closed segments moves along
+// the path with the query.
+constexpr std::size_t covering_hint_reach = 16;
+constexpr std::size_t clamped_hint_reach = 3;
 constexpr double pi = std::numbers::pi;
 constexpr double half_pi = std::numbers::pi / 2;
 
@@ -226,24 +247,36 @@ void set_intervals_from_children(Node& node, const Node* children, const NodeInf
     }
 }
 
-// A leaf over segments [first, last): its box, and a direction from the mean of the doubled
-// segment angles weighted by squared length (so that opposite directions agree), with the
-// largest deviation from it measured.
-std::pair<Node, NodeInfo> leaf(const std::vector<Point>& points, std::size_t first,
-                               std::size_t last) noexcept {
+// Whether segment i has both end points within the bounds: only such segments enter the
+// hierarchy.
+bool indexable(Vertices vertices, std::size_t i) noexcept {
+    return bounded(vertices[i]) && bounded(vertices[i + 1]);
+}
+
+// A leaf over segments [first, last), those of them in the hierarchy: its box, its arc-length
+// interval, and a direction from the mean of the doubled segment angles weighted by squared
+// length (so that opposite directions agree), with the largest deviation from it measured.
+std::pair<Node, NodeInfo> leaf(Vertices vertices, std::span<const double> lengths,
+                               std::size_t first, std::size_t last) noexcept {
     Node node{};
     NodeInfo info;
-    node.min_x = node.max_x = points[first].x;
-    node.min_y = node.max_y = points[first].y;
+    node.min_x = node.min_y = node.length_min = infinity;
+    node.max_x = node.max_y = node.length_max = -infinity;
     double doubled_x = 0.0;
     double doubled_y = 0.0;
     for (std::size_t i = first; i < last; ++i) {
-        const Point a = points[i];
-        const Point b = points[i + 1];
+        if (!indexable(vertices, i)) continue;
+        const Point a = vertices[i];
+        const Point b = vertices[i + 1];
         const double dx = b.x - a.x;
         const double dy = b.y - a.y;
+        include(node, a.x, a.y);
         include(node, b.x, b.y);
         include(node, a.x + dx, a.y + dy);
+        if (!std::isnan(lengths[i]) && !std::isnan(lengths[i + 1])) {
+            node.length_min = std::min(node.length_min, lengths[i]);
+            node.length_max = std::max(node.length_max, lengths[i + 1]);
+        }
         const double squared_length = dx * dx + dy * dy;
         if (!(squared_length > 0.0)) continue;
         info.coverable = true;
@@ -265,9 +298,10 @@ std::pair<Node, NodeInfo> leaf(const std::vector<Point>& points, std::size_t fir
     node.projection_min = node.across_min = infinity;
     node.projection_max = node.across_max = -infinity;
     for (std::size_t i = first; i < last; ++i) {
-        const Point a = points[i];
-        const double dx = points[i + 1].x - a.x;
-        const double dy = points[i + 1].y - a.y;
+        if (!indexable(vertices, i)) continue;
+        const Point a = vertices[i];
+        const double dx = vertices[i + 1].x - a.x;
+        const double dy = vertices[i + 1].y - a.y;
         const double squared_length = dx * dx + dy * dy;
         if (!(squared_length > 0.0)) continue;
         const double start_across = across(node, a.x, a.y);
@@ -292,15 +326,20 @@ std::pair<Node, NodeInfo> leaf(const std::vector<Point>& points, std::size_t fir
     return {node, info};
 }
 
-// The union of consecutive nodes: their box, the cone holding theirs, and the direction,
-// spread and projection interval of that cone.
+// The union of consecutive nodes: their box and arc-length interval, the cone holding
+// theirs, and the direction, spread and projection interval of that cone. Empty children
+// (boxes from inf to -inf) change nothing.
 std::pair<Node, NodeInfo> parent(const Node* children, const NodeInfo* infos,
                                  std::size_t count) noexcept {
     Node node = children[0];
     NodeInfo info = infos[0];
     for (std::size_t k = 1; k < count; ++k) {
-        include(node, children[k].min_x, children[k].min_y);
-        include(node, children[k].max_x, children[k].max_y);
+        node.min_x = std::min(node.min_x, children[k].min_x);
+        node.min_y = std::min(node.min_y, children[k].min_y);
+        node.max_x = std::max(node.max_x, children[k].max_x);
+        node.max_y = std::max(node.max_y, children[k].max_y);
+        node.length_min = std::min(node.length_min, children[k].length_min);
+        node.length_max = std::max(node.length_max, children[k].length_max);
         info.cone = merged(info, infos[k]);
         info.coverable = info.coverable || infos[k].coverable;
         info.has_short = info.has_short || infos[k].has_short;
@@ -320,8 +359,9 @@ double outside(double value, double low, double high) noexcept {
     return std::max({0.0, low - value, value - high});
 }
 
-// The square of a lower bound of the distance the scan computes for any covering segment of
-// the node, before its square root: the bound itself is the rounded square root of this.
+// The square of a lower bound of the distance the scan computes for any segment of the node
+// (covering, or clamped to its closed extent), before its square root: the bound itself is
+// the rounded square root of this. Infinite for an empty node.
 double squared_distance_bound(const Node& node, Point point) noexcept {
     // Inside the box both differences are at most 0; outside, the one that is positive is the
     // distance to the nearer side, rounded once. Maxima rather than branches: the side a
@@ -333,7 +373,8 @@ double squared_distance_bound(const Node& node, Point point) noexcept {
 
 // The square of a lower bound of the same distance from the node's rectangle: the query's
 // gaps to the projection and normal intervals, each less the query's share of the rounding
-// allowance, squared and summed, and shrunk by the relative allowance.
+// allowance, squared and summed, and shrunk by the relative allowance. Holds for covering
+// segments only.
 double squared_rectangle_bound(const Node& node, Point point, double query_slack) noexcept {
     const double along = projected(node, point.x, point.y);
     const double normal = across(node, point.x, point.y);
@@ -343,19 +384,6 @@ double squared_rectangle_bound(const Node& node, Point point, double query_slack
     const double gx = std::max(0.0, along_gap);
     const double gy = std::max(0.0, normal_gap);
     return (gx * gx + gy * gy) * (1.0 - relative_slack);
-}
-
-// The largest double whose rounded square root does not exceed `distance` (finite, >= 0).
-// Since the rounded square root is monotone, a bound beats `distance` exactly when its square
-// exceeds this, which spares the square root of every node visited.
-double squared_limit(double distance) noexcept {
-    if (!(distance < infinity)) return infinity;
-    double limit = distance * distance;
-    while (std::sqrt(limit) > distance) limit = std::nextafter(limit, 0.0);
-    while (std::sqrt(std::nextafter(limit, infinity)) <= distance) {
-        limit = std::nextafter(limit, infinity);
-    }
-    return limit;
 }
 
 // False only when no segment of the node can cover the query. `query_slack` is the query's
@@ -369,20 +397,20 @@ bool may_cover(const Node& node, Point point, double query_slack) noexcept {
     return along >= node.projection_min - margin && along <= node.projection_max + margin;
 }
 
+using Pending = SearchState::Pending;
+
 // The order of the heap of waiting nodes: a type of its own, so that the heap operations
 // inline the comparison rather than call through a pointer.
 struct Farther {
-    bool operator()(const SegmentIndex::Pending& left,
-                    const SegmentIndex::Pending& right) const noexcept {
+    bool operator()(const Pending& left, const Pending& right) const noexcept {
         return left.bound > right.bound;
     }
 };
 
 // std::push_heap of `pending` onto the heap [heap, heap + size), step for step, but sifting the
-// new node up from a register: push_heap reads back the node just stored, 16 bytes at once over
-// two 8-byte stores, which the processor cannot forward and which cost a tenth of a search.
-void push_waiting(SegmentIndex::Pending* heap, std::size_t size,
-                  const SegmentIndex::Pending& pending) noexcept {
+// new node up from a register: push_heap reads back the node just stored, 16 bytes at once
+// over two 8-byte stores, a load that cannot be served from the pending stores.
+void push_waiting(Pending* heap, std::size_t size, const Pending& pending) noexcept {
     std::size_t hole = size;
     while (hole > 0) {
         const std::size_t parent = (hole - 1) / 2;
@@ -394,21 +422,144 @@ void push_waiting(SegmentIndex::Pending* heap, std::size_t size,
 }
 
 // Makes room for twice `capacity` waiting nodes in `spill`, keeping the `size` at `heap`.
-SegmentIndex::Pending* grown(SegmentIndex::Pending* heap, std::size_t size, std::size_t& capacity,
-                             std::vector<SegmentIndex::Pending>& spill) {
+Pending* grown(Pending* heap, std::size_t size, std::size_t& capacity,
+               std::vector<Pending>& spill) {
     if (heap != spill.data()) spill.assign(heap, heap + size);
     spill.resize(2 * capacity);
     capacity = spill.size();
     return spill.data();
 }
 
+// Work units of the interruption poll: about a nanosecond each.
+constexpr std::uint64_t node_work = 20;
+constexpr std::uint64_t leaf_work = 4 * SegmentIndex::leaf_size;
+
+// The locating rule of nearest_projection: covering segments only, ranked by their distance.
+class CoveringRule {
+public:
+    static constexpr std::size_t hint_reach = covering_hint_reach;
+
+    CoveringRule(Vertices vertices, Point point) noexcept
+        : xs_(vertices.x.data()),
+          ys_(vertices.y.data()),
+          point_(point),
+          query_slack_(relative_slack * (std::abs(point.x) + std::abs(point.y))) {}
+
+    // The square of the node's lower bound, or nothing when the node holds no segment that can
+    // beat the best so far.
+    std::optional<double> bound(const Node& node) const noexcept {
+        const double box_bound = squared_distance_bound(node, point_);
+        if (box_bound > limit_ || !may_cover(node, point_, query_slack_)) return std::nullopt;
+        const double bound =
+            std::max(box_bound, squared_rectangle_bound(node, point_, query_slack_));
+        if (bound > limit_) return std::nullopt;
+        return bound;
+    }
+
+    double limit() const noexcept { return limit_; }
+
+    void consider(std::size_t i) noexcept {
+        double squared = 0.0;
+        if (!covering_squared_distance(xs_, ys_, i, point_, squared)) return;
+        // Above the limit its root exceeds the best distance (a covering segment's sum of
+        // squares is never NaN: its parameter, its start and the query are finite).
+        if (!(squared <= limit_)) return;
+        const double distance = std::sqrt(squared);
+        if (best_.offer(i, distance)) limit_ = squared_limit(distance);
+    }
+
+    // Segments [first, first + count), count at most 64: a test without division picks the
+    // few that may cover, and only those are projected.
+    void consider_run(std::size_t first, std::size_t count) noexcept {
+        for (std::uint64_t candidates = covering_candidates(xs_ + first, ys_ + first, count, point_);
+             candidates != 0; candidates &= candidates - 1) {
+            consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
+        }
+    }
+
+    const NearestSegment& best() const noexcept { return best_; }
+
+private:
+    const double* xs_;
+    const double* ys_;
+    Point point_;
+    double query_slack_;
+    NearestSegment best_;
+    // Nodes are compared by the squares of their bounds: see squared_limit.
+    double limit_ = infinity;
+};
+
+// The rule of the nearest point on any segment, its parameter clamped to [0, 1], among the
+// segments whose arc-length interval meets the window (all of them without one).
+class ClampedRule {
+public:
+    static constexpr std::size_t hint_reach = clamped_hint_reach;
+
+    ClampedRule(Vertices vertices, std::span<const double> lengths, Point point,
+                std::optional<ArcLengthWindow> window) noexcept
+        : xs_(vertices.x.data()),
+          ys_(vertices.y.data()),
+          lengths_(lengths.data()),
+          point_(point),
+          window_(window) {}
+
+    // Only the box bound: the foot at a clamped parameter is an end point or a covering foot,
+    // and the box holds both; the coverage and rectangle bounds hold for covering feet only.
+    std::optional<double> bound(const Node& node) const noexcept {
+        if (window_ && !window_->meets(node.length_min, node.length_max)) return std::nullopt;
+        const double bound = squared_distance_bound(node, point_);
+        if (bound > limit_) return std::nullopt;
+        return bound;
+    }
+
+    double limit() const noexcept { return limit_; }
+
+    void consider(std::size_t i) noexcept {
+        if (window_ && !window_->meets(lengths_[i], lengths_[i + 1])) return;
+        const double squared = clamped_squared_distance(xs_, ys_, i, point_);
+        // Above the limit its root exceeds the best distance; NaN never wins.
+        if (!(squared <= limit_)) return;
+        const double distance = std::sqrt(squared);
+        if (best_.offer(i, distance)) limit_ = squared_limit(distance);
+    }
+
+    // Segments [first, first + count), count at most 64: a test without division picks the
+    // ones whose box may be near enough, and only those are projected.
+    void consider_run(std::size_t first, std::size_t count) noexcept {
+        for (std::uint64_t candidates =
+                 near_candidates(xs_ + first, ys_ + first, count, point_, limit_);
+             candidates != 0; candidates &= candidates - 1) {
+            consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
+        }
+    }
+
+    const NearestSegment& best() const noexcept { return best_; }
+
+private:
+    const double* xs_;
+    const double* ys_;
+    const double* lengths_;
+    Point point_;
+    std::optional<ArcLengthWindow> window_;
+    NearestSegment best_;
+    double limit_ = infinity;
+};
+
 }  // namespace
 
-SegmentIndex SegmentIndex::build(const std::vector<Point>& points) {
-    SegmentIndex index;
-    if (points.size() < 2 || !std::all_of(points.begin(), points.end(), bounded)) return index;
+bool SegmentIndex::bounds(Point query) noexcept {
+    return bounded(query);
+}
 
-    index.segment_count_ = points.size() - 1;
+SegmentIndex SegmentIndex::build(Vertices vertices, std::span<const double> lengths) {
+    SegmentIndex index;
+    if (vertices.size() < 2) return index;
+
+    index.segment_count_ = vertices.size() - 1;
+    util::InterruptionPoll poll;
+    for (std::size_t i = 0; i < index.segment_count_; ++i) {
+        if (!indexable(vertices, i)) index.outsiders_.push_back(i);
+    }
     std::vector<std::size_t> sizes{(index.segment_count_ + leaf_size - 1) / leaf_size};
     while (sizes.back() > 1) sizes.push_back((sizes.back() + arity - 1) / arity);
     std::size_t total = 0;
@@ -423,9 +574,11 @@ SegmentIndex SegmentIndex::build(const std::vector<Point>& points) {
     infos.reserve(total);
     for (std::size_t j = 0; j < sizes[0]; ++j) {
         const std::size_t first = j * leaf_size;
-        auto [node, info] = leaf(points, first, std::min(first + leaf_size, index.segment_count_));
+        auto [node, info] =
+            leaf(vertices, lengths, first, std::min(first + leaf_size, index.segment_count_));
         index.nodes_.push_back(node);
         infos.push_back(info);
+        poll.add(8 * leaf_work);
     }
     for (std::size_t level = 1; level < sizes.size(); ++level) {
         const std::size_t below = index.level_begin_[level - 1];
@@ -435,120 +588,102 @@ SegmentIndex SegmentIndex::build(const std::vector<Point>& points) {
             auto [node, info] = parent(&index.nodes_[below + first], &infos[below + first], count);
             index.nodes_.push_back(node);
             infos.push_back(info);
+            poll.add(8 * node_work);
         }
     }
-    index.searchable_ = true;
     return index;
 }
 
-std::optional<LocatedPoint> SegmentIndex::search(const SegmentIndex& index, const Path& path,
-                                                 Point point, double epsilon, LocateState* state) {
-    if (!index.searchable_ || !bounded(point)) return nearest_projection(path, point, epsilon);
-    const std::vector<Point>& points = path.points();
-    if (auto snapped = detail::snapped_to_end(points, point, epsilon)) return snapped;
-
-    // The coordinate vectors hold the points' coordinates in their first entries, read by
-    // the same kernel as the scan.
-    const double* xs = path.x().data();
-    const double* ys = path.y().data();
-    const std::vector<Node>& nodes = index.nodes_;
-    const std::vector<std::size_t>& level_begin = index.level_begin_;
-
-    bool found = false;
-    std::size_t best_index = 0;
-    double best_distance = 0.0;
-    // Nodes are compared by the squares of their bounds: see squared_limit.
-    double best_limit = infinity;
-    const auto improve = [&](std::size_t i, double distance) {
-        best_index = i;
-        if (!found || distance != best_distance) best_limit = squared_limit(distance);
-        found = true;
-        best_distance = distance;
-    };
+// Best first: the node with the least bound is opened next, so the search ends as soon as
+// every waiting node is farther than the best segment found. A node is ruled out only when
+// its bound is strictly greater than the best distance, so a segment at an equal distance and
+// a lower index is never lost. The waiting nodes form a binary heap in a small array on the
+// stack, moved to the state's spill in the rare search that outgrows it, so that a query
+// allocates nothing. The array is left uninitialised: clearing it would cost a fair share of
+// a search.
+//
+// When every segment is about equally near (a query at the centre of a circle), the bounds
+// rule out little and the heap would order every node of the tree: after a sixteenth of the
+// leaves' worth of visits the search instead passes over the leaves in index order, each
+// still ruled out by its bound against the best so far. The best is kept by (distance, index)
+// whatever the order of the offers, so either way gives the same segment.
+template <class Rule>
+void SegmentIndex::search(Rule& rule, SearchState& state) const {
+    for (const std::size_t i : outsiders_) rule.consider(i);
     // The segments along the path around the previous query's, among which a query near it
-    // usually finds a covering one, give the search a distance to beat from the start. They
-    // stay candidates like any other: the least (distance, index) wins whatever was tried first.
-    double distance = 0.0;
-    const auto consider = [&](std::size_t i) {
-        if (!detail::covering_distance(xs, ys, i, point, distance)) return;
-        // The scan keeps the first of equal distances: the least (distance, index).
-        if (!found || detail::total_order_less(distance, best_distance) ||
-            (!detail::total_order_less(best_distance, distance) && i < best_index)) {
-            improve(i, distance);
-        }
-    };
-    if (state != nullptr && state->segment < index.segment_count_) {
-        const std::size_t first = state->segment > hint_reach ? state->segment - hint_reach : 0;
-        const std::size_t count = std::min(2 * hint_reach, index.segment_count_ - first);
-        for (std::uint64_t candidates =
-                 detail::covering_candidates(xs + first, ys + first, count, point);
-             candidates != 0; candidates &= candidates - 1) {
-            consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
-        }
+    // usually finds its segment, give the search a distance to beat from the start. They stay
+    // candidates like any other.
+    if (state.segment < segment_count_) {
+        const std::size_t reach = Rule::hint_reach;
+        const std::size_t first = state.segment > reach ? state.segment - reach : 0;
+        rule.consider_run(first, std::min(2 * reach, segment_count_ - first));
     }
+    if (nodes_.empty()) return;
 
-    // Best first: the node with the least bound is opened next, so the search ends as soon
-    // as every waiting node is farther than the best segment found. A node is ruled out only
-    // when its bound is strictly greater than the best distance, so a segment at an equal
-    // distance and a lower index is never lost. The waiting nodes form a binary heap in a
-    // small array on the stack, moved to the caller's spill in the rare search that outgrows
-    // it, so that a query allocates nothing. The array is left uninitialised: clearing it
-    // would cost a fair share of a search.
     std::array<Pending, 64> inline_heap;
-    std::vector<Pending> local_spill;
-    std::vector<Pending>& spill = state != nullptr ? state->spill : local_spill;
     Pending* heap = inline_heap.data();
     std::size_t size = 0;
     std::size_t capacity = inline_heap.size();
-    const double query_slack = relative_slack * (std::abs(point.x) + std::abs(point.y));
     const auto open = [&](std::size_t level, std::size_t j) {
-        const Node& node = nodes[level_begin[level] + j];
-        const double box_bound = squared_distance_bound(node, point);
-        if (box_bound > best_limit || !may_cover(node, point, query_slack)) return;
-        const double bound = std::max(box_bound, squared_rectangle_bound(node, point, query_slack));
-        if (bound > best_limit) return;
-        if (size == capacity) heap = grown(heap, size, capacity, spill);
-        push_waiting(heap, size++, Pending{level, j, bound});
+        const std::optional<double> bound = rule.bound(nodes_[level_begin_[level] + j]);
+        if (!bound) return;
+        if (size == capacity) heap = grown(heap, size, capacity, state.spill);
+        push_waiting(heap, size++, Pending{level, j, *bound});
     };
+    const std::size_t leaf_count = level_begin_[1] - level_begin_[0];
+    const std::size_t visit_budget = 32 + leaf_count / 16;
+    std::size_t visits = 0;
 
-    open(level_begin.size() - 2, 0);
+    open(level_begin_.size() - 2, 0);
     while (size > 0) {
         std::pop_heap(heap, heap + size, Farther{});
         const Pending current = heap[--size];
         // Every node still waiting is at least as far as this one.
-        if (current.bound > best_limit) break;
+        if (current.bound > rule.limit()) return;
+        if (++visits > visit_budget) break;
         if (current.level == 0) {
-            // Most segments of a leaf do not cover the query: a test without division picks
-            // the few that may, and only those are projected.
+            state.poll.add(leaf_work);
             const std::size_t first = current.node * leaf_size;
-            const std::size_t count = std::min(leaf_size, index.segment_count_ - first);
-            for (std::uint64_t candidates =
-                     detail::covering_candidates(xs + first, ys + first, count, point);
-                 candidates != 0; candidates &= candidates - 1) {
-                consider(first + static_cast<std::size_t>(std::countr_zero(candidates)));
-            }
+            rule.consider_run(first, std::min(leaf_size, segment_count_ - first));
             continue;
         }
+        state.poll.add(node_work * arity);
         const std::size_t below = current.level - 1;
         const std::size_t first = current.node * arity;
-        const std::size_t last =
-            std::min(first + arity, level_begin[below + 1] - level_begin[below]);
+        const std::size_t last = std::min(first + arity, level_begin_[below + 1] - level_begin_[below]);
         for (std::size_t j = first; j < last; ++j) open(below, j);
     }
-    if (!found) return std::nullopt;
-    if (state != nullptr) state->segment = best_index;
-    return LocatedPoint{
-        best_index, util::compute_projection(points[best_index], points[best_index + 1], point)};
+    if (visits <= visit_budget) return;
+    for (std::size_t j = 0; j < leaf_count; ++j) {
+        state.poll.add(node_work);
+        const std::optional<double> bound = rule.bound(nodes_[j]);
+        if (!bound) continue;
+        state.poll.add(leaf_work);
+        const std::size_t first = j * leaf_size;
+        rule.consider_run(first, std::min(leaf_size, segment_count_ - first));
+    }
 }
 
-std::optional<LocatedPoint> locate(const SegmentIndex& index, const Path& path, Point point,
-                                   double epsilon) {
-    return SegmentIndex::search(index, path, point, epsilon, nullptr);
+std::optional<LocatedPoint> SegmentIndex::locate(Vertices vertices, Point point, double epsilon,
+                                                 SearchState& state) const {
+    if (auto snapped = snapped_to_end(vertices, point, epsilon)) return snapped;
+    CoveringRule rule(vertices, point);
+    search(rule, state);
+    if (!rule.best().found()) return std::nullopt;
+    const std::size_t k = rule.best().index();
+    state.segment = k;
+    return LocatedPoint{k, util::compute_projection(vertices[k], vertices[k + 1], point)};
 }
 
-std::optional<LocatedPoint> locate(const SegmentIndex& index, const Path& path, Point point,
-                                   double epsilon, LocateState& state) {
-    return SegmentIndex::search(index, path, point, epsilon, &state);
+std::optional<std::size_t> SegmentIndex::nearest(Vertices vertices,
+                                                 std::span<const double> lengths, Point point,
+                                                 std::optional<ArcLengthWindow> window,
+                                                 SearchState& state) const {
+    ClampedRule rule(vertices, lengths, point, window);
+    search(rule, state);
+    if (!rule.best().found()) return std::nullopt;
+    state.segment = rule.best().index();
+    return rule.best().index();
 }
 
 }  // namespace ordavin::path

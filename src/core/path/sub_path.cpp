@@ -1,7 +1,7 @@
 // Cutting a path between two located points.
 #include "path/sub_path.hpp"
 
-#include "path/nearest_projection.hpp"
+#include "path/locating.hpp"
 #include "util/projection.hpp"
 
 namespace ordavin::path {
@@ -12,11 +12,10 @@ std::optional<Path> sub_path(const Path& path, std::optional<Point> start, std::
     const std::size_t count = points.size();
     if (count == 0) return std::nullopt;
 
-    const std::optional<LocatedPoint> from =
-        nearest_projection(path, start.value_or(points.front()), epsilon);
+    Locator locator(path, 2);
+    const std::optional<LocatedPoint> from = locator.locate(start.value_or(points.front()), epsilon);
     if (!from) return std::nullopt;
-    const std::optional<LocatedPoint> to =
-        nearest_projection(path, end.value_or(points.back()), epsilon);
+    const std::optional<LocatedPoint> to = locator.locate(end.value_or(points.back()), epsilon);
     if (!to) return std::nullopt;
 
     const auto& [first, start_projection] = *from;

@@ -36,25 +36,25 @@ TEST(NearestProjection, EqualDistancesKeepTheLowerIndex) {
     const Path path = Path::from_points({{0, 0}, {2, 0}, {2, 2}});
     const auto located = nearest_projection(path, {1.0, 1.0}, 0.01);
     ASSERT_TRUE(located);
-    EXPECT_EQ(located->first, 0u);
-    EXPECT_EQ(located->second.foot, (Point{1.0, 0.0}));
+    EXPECT_EQ(located->index, 0u);
+    EXPECT_EQ(located->projection.foot, (Point{1.0, 0.0}));
 }
 
 TEST(NearestProjection, LaterSegmentWinsOnlyWhenStrictlyNearer) {
     const Path path = Path::from_points({{0, 0}, {2, 0}, {2, 2}});
     const auto located = nearest_projection(path, {1.5, 1.0}, 0.01);
     ASSERT_TRUE(located);
-    EXPECT_EQ(located->first, 1u);
-    EXPECT_EQ(located->second.distance, 0.5);
-    EXPECT_EQ(located->second.distance_along, 1.0);
+    EXPECT_EQ(located->index, 1u);
+    EXPECT_EQ(located->projection.distance, 0.5);
+    EXPECT_EQ(located->projection.distance_along, 1.0);
 }
 
 TEST(NearestProjection, ZeroLengthSegmentsAreSkipped) {
     const Path path = Path::from_points({{0, 0}, {1, 0}, {1, 0}, {1, 0}, {2, 0}});
     const auto at_vertex = nearest_projection(path, {1.0, 0.5}, 0.01);
     ASSERT_TRUE(at_vertex);
-    EXPECT_EQ(at_vertex->first, 3u);
-    EXPECT_EQ(at_vertex->second.parameter, 0.0);
+    EXPECT_EQ(at_vertex->index, 3u);
+    EXPECT_EQ(at_vertex->projection.parameter, 0.0);
 }
 
 TEST(NearestProjection, NanQueryOrEpsilonLocatesNothing) {
@@ -63,11 +63,11 @@ TEST(NearestProjection, NanQueryOrEpsilonLocatesNothing) {
     // With a NaN epsilon nothing snaps, but the segment search still covers (0.5, 0).
     const auto inside = nearest_projection(path, {0.5, 0.0}, NAN);
     ASSERT_TRUE(inside);
-    EXPECT_EQ(inside->first, 0u);
+    EXPECT_EQ(inside->index, 0u);
     // The first point itself: t = 0 covers, without snapping.
     const auto start = nearest_projection(path, {0.0, 0.0}, NAN);
     ASSERT_TRUE(start);
-    EXPECT_EQ(start->second.parameter, 0.0);
+    EXPECT_EQ(start->projection.parameter, 0.0);
 }
 
 namespace {
@@ -113,8 +113,8 @@ TEST(NearestProjection, AgreesWithAnExhaustiveSearch) {
             if (snapped) continue;
             ASSERT_EQ(located.has_value(), expected.has_value()) << count << " " << k;
             if (!located) continue;
-            EXPECT_EQ(located->first, expected->first);
-            EXPECT_EQ(located->second.distance, expected->second);
+            EXPECT_EQ(located->index, expected->first);
+            EXPECT_EQ(located->projection.distance, expected->second);
         }
     }
 }

@@ -1,6 +1,7 @@
 // The segment index and the batch locating functions against the scan of every segment, bit for
-// bit, over paths and queries chosen to break a search that prunes: ties, corners, far queries,
-// extreme scales and special values.
+// bit, for both rules (covering feet, and the nearest point of closed segments with or without
+// an arc-length window), over paths and queries chosen to break a search that prunes: ties,
+// corners, far queries, extreme scales, special values and queries every segment is as near to.
 #include "path/segment_index.hpp"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,12 @@
 #include "path/nearest_projection.hpp"
 
 using ordavin::Point;
+using ordavin::path::ArcLengthWindow;
 using ordavin::path::LocatedPoint;
-using ordavin::path::LocateState;
 using ordavin::path::Path;
+using ordavin::path::SearchState;
 using ordavin::path::SegmentIndex;
+using ordavin::path::vertices_of;
 
 namespace {
 
@@ -45,6 +48,7 @@ std::uint64_t bits(double value) {
     if (!actual) return ::testing::AssertionSuccess();
     const auto& [index, projection] = *actual;
     const auto& [expected_index, expected_projection] = *expected;
+
     const double got[] = {projection.foot.x, projection.foot.y, projection.parameter,
                           projection.distance_along, projection.distance};
     const double want[] = {expected_projection.foot.x, expected_projection.foot.y,
@@ -243,23 +247,58 @@ Point placed(Point p, double scale, double offset) {
     return {p.x * scale + offset, p.y * scale - offset};
 }
 
+SegmentIndex index_of(const Path& path) {
+    return SegmentIndex::build(vertices_of(path), path.path_length_per_point());
+}
+
+// Windows around arc lengths of the path, some empty, some holding everything.
+std::vector<std::optional<ArcLengthWindow>> windows_for(std::mt19937_64& generator,
+                                                        const Path& path) {
+    std::vector<std::optional<ArcLengthWindow>> windows{std::nullopt, ArcLengthWindow{-inf, inf}};
+    const double length = path.size() > 0 ? path.path_length_per_point().back() : 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const double hint = uniform(generator, -0.1, 1.1) * (std::isfinite(length) ? length : 1.0);
+        const double half = std::exp(uniform(generator, -8.0, 0.0)) *
+                            (std::isfinite(length) && length > 0.0 ? length : 1.0);
+        windows.push_back(ArcLengthWindow{hint - half, hint + half});
+    }
+    windows.push_back(ArcLengthWindow{0.0, 0.0});
+    return windows;
+}
+
+// Both rules of the index against their scans, for every query the index can bound, from a
+// fresh search and from a search started at a random segment.
 void expect_index_agrees(const Path& path, const std::vector<Point>& queries, double scale,
                          const std::string& name) {
-    const SegmentIndex index = SegmentIndex::build(path.points());
+    const SegmentIndex index = index_of(path);
+    const auto vertices = vertices_of(path);
+    const std::vector<double>& lengths = path.path_length_per_point();
     std::mt19937_64 generator(7);
-    LocateState state;
+    SearchState state;
     for (const double epsilon : {0.0, 0.01 * scale, not_a_number, inf, -1.0}) {
         for (const Point query : queries) {
+            if (!SegmentIndex::bounds(query)) continue;
             const std::optional<LocatedPoint> expected =
                 ordavin::path::nearest_projection(path, query, epsilon);
-            ASSERT_TRUE(same_bits(ordavin::path::locate(index, path, query, epsilon), expected))
+            SearchState fresh;
+            ASSERT_TRUE(same_bits(index.locate(vertices, query, epsilon, fresh), expected))
                 << name << ", query (" << query.x << ", " << query.y << "), epsilon " << epsilon;
             // The state's segment is tried first; any value, in range or not, gives the same.
             state.segment = generator() % (path.size() + 3);
-            ASSERT_TRUE(
-                same_bits(ordavin::path::locate(index, path, query, epsilon, state), expected))
+            ASSERT_TRUE(same_bits(index.locate(vertices, query, epsilon, state), expected))
                 << name << " with a starting segment, query (" << query.x << ", " << query.y
                 << "), epsilon " << epsilon;
+        }
+    }
+    if (path.size() < 2) return;
+    for (const std::optional<ArcLengthWindow>& window : windows_for(generator, path)) {
+        for (const Point query : queries) {
+            if (!SegmentIndex::bounds(query)) continue;
+            const std::optional<std::size_t> expected =
+                ordavin::path::nearest_segment(vertices, lengths, query, window);
+            state.segment = generator() % (path.size() + 3);
+            ASSERT_EQ(index.nearest(vertices, lengths, query, window, state), expected)
+                << name << ", nearest to (" << query.x << ", " << query.y << ")";
         }
     }
 }
@@ -274,12 +313,12 @@ TEST(SegmentIndex, LocatesExactlyAsTheScan) {
             std::vector<Point> queries;
             for (const Point q : test.queries) queries.push_back(placed(q, scale, offset));
             const Path path = Path::from_points(points);
-            // Within its bounds the index must be doing the work, not the fallback scan.
+            // Within its bounds every segment is in the hierarchy.
             double largest = 0.0;
             for (const Point p : points)
                 largest = std::max({largest, std::abs(p.x), std::abs(p.y)});
-            if (largest <= 1e150 && points.size() >= 2) {
-                EXPECT_TRUE(SegmentIndex::build(points).searchable()) << test.name;
+            if (largest <= 1e150) {
+                EXPECT_TRUE(index_of(path).outsiders().empty()) << test.name;
             }
             expect_index_agrees(path, queries, scale,
                                 test.name + " scaled " + std::to_string(scale) + " moved " +
@@ -303,11 +342,13 @@ TEST(SegmentIndex, SpecialValuesInPathsAndQueries) {
             std::vector<Point> points = walk;
             points[at].y = bad;
             const Path path = Path::from_points(points);
-            EXPECT_FALSE(SegmentIndex::build(points).searchable());
+            // Only the segments at the special point stay out of the hierarchy.
+            EXPECT_EQ(index_of(path).outsiders().size(),
+                      at == 0 || at == walk.size() - 1 ? 1u : 2u);
             expect_index_agrees(path, queries, 1.0, "special value at " + std::to_string(at));
         }
     }
-    // A finite path with NaN and infinite queries, which the index answers by the scan.
+    // A finite path with NaN and infinite queries, which the index leaves to the scan.
     expect_index_agrees(Path::from_points(walk), queries, 1.0, "special queries");
     // Queries so far off a diagonal that their feet still fall on it while the distance
     // overflows to infinity.
@@ -320,6 +361,67 @@ TEST(SegmentIndex, SpecialValuesInPathsAndQueries) {
     expect_index_agrees(Path::from_points(diagonal), far_off, 1.0, "overflowing distances");
 }
 
+TEST(SegmentIndex, SpecialVerticesStayApartAndTheRestIsSearched) {
+    // NaN, infinite and huge vertices, one or many, anywhere: each keeps only its own two
+    // segments out of the hierarchy, and both rules still match their scans.
+    std::mt19937_64 generator(5);
+    const std::vector<Point> walk = random_walk(generator, 3000, 0.5);
+    const std::vector<Point> queries = queries_for(generator, walk, 400);
+    const double specials[] = {not_a_number, inf, -inf, 1e300, 0x1p501};
+    for (const std::size_t bad_count : {1u, 7u, 90u}) {
+        std::vector<Point> points = walk;
+        std::vector<bool> bad(points.size(), false);
+        for (std::size_t k = 0; k < bad_count; ++k) {
+            const std::size_t at = generator() % points.size();
+            const double value = specials[generator() % 5];
+            (generator() % 2 == 0 ? points[at].x : points[at].y) = value;
+            bad[at] = true;
+        }
+        const Path path = Path::from_points(points);
+        std::size_t apart = 0;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) apart += bad[i] || bad[i + 1];
+        EXPECT_EQ(index_of(path).outsiders().size(), apart);
+        expect_index_agrees(path, queries, 1.0, std::to_string(bad_count) + " special vertices");
+    }
+}
+
+TEST(SegmentIndex, QueriesEverySegmentIsAboutAsNearTo) {
+    // At and around the centre of a many-sided polygon every segment is nearly as near as the
+    // nearest: the search gives up ordering nodes and passes over the leaves, with the same
+    // answers, ties to the lowest index included.
+    for (const std::size_t sides : {5000u, 20000u}) {
+        for (const std::vector<Point>& points :
+             {regular_polygon(sides, 1.0), there_and_back(regular_polygon(sides / 4, 3.0))}) {
+            const Path path = Path::from_points(points);
+            std::vector<Point> queries{{0.0, 0.0}, {1e-12, 0.0}, {0.0, -1e-9}, {1e-3, 2e-3}};
+            std::mt19937_64 generator(sides);
+            for (int k = 0; k < 20; ++k) {
+                queries.push_back({uniform(generator, -1e-6, 1e-6), uniform(generator, -1e-6, 1e-6)});
+            }
+            expect_index_agrees(path, queries, 1.0, "polygon of " + std::to_string(sides));
+        }
+    }
+}
+
+TEST(SegmentKernels, SquaredLimitHoldsEverySumWhoseRootIsAtMostTheDistance) {
+    // The searches skip a node or a segment whose sum of squares exceeds squared_limit(d);
+    // that is exact only if every double x with a rounded root of at most d is below it.
+    std::mt19937_64 generator(13);
+    std::vector<double> distances{0.0, 5e-324, 1e-310, 0x1p-537, 0x1p-511, 1.0, 2.0, 1e300};
+    for (int k = 0; k < 4000; ++k) {
+        distances.push_back(std::ldexp(uniform(generator, 1.0, 2.0),
+                                       static_cast<int>(generator() % 2100) - 1075));
+    }
+    for (const double d : distances) {
+        if (!(d < inf)) continue;
+        double x = d * d;
+        while (x > 0.0 && std::sqrt(x) > d) x = std::nextafter(x, 0.0);
+        while (std::sqrt(std::nextafter(x, inf)) <= d) x = std::nextafter(x, inf);
+        ASSERT_LE(x, ordavin::path::squared_limit(d)) << d;
+    }
+    EXPECT_EQ(ordavin::path::squared_limit(inf), inf);
+}
+
 TEST(SegmentIndex, EmptyAndOnePointPaths) {
     const std::vector<Point> queries{{0.0, 0.0}, {1.0, 2.0}, {1.005, 2.0}, {not_a_number, 2.0}};
     expect_index_agrees(Path::from_points({}), queries, 1.0, "empty");
@@ -330,17 +432,21 @@ TEST(SegmentIndex, EqualDistancesKeepTheLowerIndexWhateverIsFoundFirst) {
     // Rows at y = 0 and y = 2 joined at x = 100: (x, 1) lies at distance exactly 1 from both,
     // and from the later row the search sees that distance first when started there.
     const Path path = Path::from_points(serpentine(2, 100));
-    const SegmentIndex index = SegmentIndex::build(path.points());
-    LocateState state;
+    const SegmentIndex index = index_of(path);
+    SearchState state;
     // Up to x = 97: nearer x = 100 the joining segment is nearer still.
     for (int x = 1; x < 98; ++x) {
         const Point query{x + 0.25, 1.0};
         state.segment = 200 - static_cast<std::size_t>(x);  // the row at y = 2 above x
-        const auto located = ordavin::path::locate(index, path, query, 0.01, state);
+        const auto located = index.locate(vertices_of(path), query, 0.01, state);
         ASSERT_TRUE(located);
-        EXPECT_EQ(located->first, static_cast<std::uint64_t>(x));
-        EXPECT_EQ(located->second.distance, 1.0);
-        EXPECT_EQ(located->second.foot, (Point{x + 0.25, 0.0}));
+        EXPECT_EQ(located->index, static_cast<std::uint64_t>(x));
+        EXPECT_EQ(located->projection.distance, 1.0);
+        EXPECT_EQ(located->projection.foot, (Point{x + 0.25, 0.0}));
+        state.segment = 200 - static_cast<std::size_t>(x);
+        EXPECT_EQ(index.nearest(vertices_of(path), path.path_length_per_point(), query,
+                                std::nullopt, state),
+                  static_cast<std::size_t>(x));
     }
 }
 
@@ -375,8 +481,8 @@ TEST(LocatingPoints, BatchesMatchTheScalarFunctionsEntryByEntry) {
                     EXPECT_TRUE(std::isnan(lengths[k])) << k;
                     continue;
                 }
-                EXPECT_EQ(*index, located->first) << k;
-                EXPECT_EQ(indices[k], static_cast<std::int64_t>(located->first)) << k;
+                EXPECT_EQ(*index, located->index) << k;
+                EXPECT_EQ(indices[k], static_cast<std::int64_t>(located->index)) << k;
                 EXPECT_EQ(bits(lengths[k]), bits(*length)) << k;
             }
         }
