@@ -41,12 +41,11 @@ struct NoReceiver {
     std::optional<Access> take() const noexcept { return Access{}; }
 };
 
-/// Binds the arguments, checks the receiver and takes shared access to its record, converts
-/// the arguments in declaration order, runs the operation and builds its Python result, in
-/// that order; the first failure ends the call with its Python error. Every bound argument
-/// is held by a strong reference until the call ends, so that conversion code that runs
-/// Python (and may empty the keyword dict) cannot free an argument still to be converted. No
-/// C++ exception leaves: the boundary guard turns it into the Python error.
+/// Runs the steps of one call, in the order docs/ARCHITECTURE.md ("The path of a call") gives
+/// them; the first failure ends the call with its Python error. Every bound argument is held
+/// by a strong reference until the call ends, so that conversion code that runs Python (and
+/// may empty the keyword dict) cannot free an argument still to be converted. No C++
+/// exception leaves: the boundary guard turns it into the Python error.
 template <class Receiver, class... Forms, class Arguments, class Operation>
 PyObject* dispatch(const Method<Forms...>& method, const Receiver& receiver, Arguments arguments,
                    Operation operation) noexcept {

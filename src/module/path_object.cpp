@@ -29,6 +29,8 @@
 #include "path/smoothing.hpp"
 #include "path/sub_path.hpp"
 #include "path/without_duplicate_points.hpp"
+#include "qp/solver/clarabel/clarabel_solver.hpp"
+#include "util/memory_policy.hpp"
 
 namespace ordavin::module {
 
@@ -167,7 +169,12 @@ PyObject* smoothed_path(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return Calls::method(
         self, kSmoothedPath, args, nargs, kwnames,
         [](const Path& record, double max_deviation) {
-            return path::smoothed_path(record, max_deviation);
+            // Clarabel, quiet, handing freed memory back to the system before its own large
+            // buffers are allocated.
+            qp::ClarabelSettings settings;
+            settings.verbose = false;
+            const qp::ClarabelSolver solver(settings, &util::return_free_memory_to_system);
+            return path::smoothed_path(record, max_deviation, solver);
         });
 }
 

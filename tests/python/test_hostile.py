@@ -3,6 +3,7 @@ non-finite values and extreme indices. Each call ends in the documented exceptio
 result, and the receiving path is unchanged afterwards."""
 
 import math
+import os
 import subprocess
 import sys
 
@@ -301,6 +302,34 @@ def test_memory_error_says_what_was_asked_for(line):
     assert str(error) == "resampled_path: 1000000000000 points need 32.0 TB"
     error = outcome(lambda: Path.from_points(np.broadcast_to([1.0, 2.0], (2**50, 2))))
     assert type(error) is MemoryError and str(error) == "1125899906842624 points need 18.0 PB"
+
+
+@pytest.mark.skipif(bool(os.environ.get("ORDAVIN_EXPECT_ASAN")),
+                    reason="AddressSanitizer reserves far more address space than any limit")
+def test_a_batch_is_refused_for_what_it_needs_at_its_peak_not_for_its_queries_alone():
+    # 3 * 10**7 broadcast queries read into 480 MB of points, which the limit allows; the
+    # batch needs three times that at its peak, which it does not.
+    code = """
+import resource
+import numpy as np
+from ordavin import Path
+queries = np.broadcast_to([0.5, 0.5], (3 * 10**7, 2))
+view = Path([(0, 0), (1, 0), (1, 1)]).arrays
+with open("/proc/self/statm") as f:
+    used = int(f.read().split()[0]) * resource.getpagesize()
+resource.setrlimit(resource.RLIMIT_AS, (used + (1200 << 20), resource.RLIM_INFINITY))
+for name in ["index_from_point", "path_length_from_point", "frenet"]:
+    try:
+        getattr(view, name)(queries)
+        print("located")
+    except MemoryError as error:
+        print(error)
+"""
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    lines = result.stdout.splitlines()
+    assert len(lines) == 3, result.stdout + result.stderr
+    for line, name in zip(lines, ["index_from_point", "path_length_from_point", "frenet"]):
+        assert line.startswith(f"{name}: 30000000 points need "), line
 
 
 @pytest.mark.parametrize("count", [10**12, 2**64 - 1, 2**63])

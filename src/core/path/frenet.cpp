@@ -42,7 +42,7 @@ Coordinates on_segment(Vertices vertices, std::span<const double> lengths, std::
 
 FrenetCoordinates frenet(const Path& path, std::span<const Point> queries,
                          std::optional<ArcLengthHints> hints) {
-    util::check_fits_in_memory(queries.size(), bytes_per_query);
+    util::check_fits_in_memory(queries.size(), bytes_per_query, "points", "frenet");
     FrenetCoordinates result;
     result.s.assign(queries.size(), not_a_number);
     result.d.assign(queries.size(), not_a_number);

@@ -174,7 +174,7 @@ std::optional<double> path_length_from_point(const Path& path, Point point, doub
 
 std::vector<std::int64_t> index_from_points(const Path& path, std::span<const Point> points,
                                             double epsilon) {
-    util::check_fits_in_memory(points.size(), batch_bytes_per_query);
+    util::check_fits_in_memory(points.size(), batch_bytes_per_query, "points", "index_from_point");
     Locator locator(path, points.size());
     std::vector<std::int64_t> indices(points.size(), -1);
     visit_in_spatial_order(
@@ -189,7 +189,8 @@ std::vector<std::int64_t> index_from_points(const Path& path, std::span<const Po
 
 std::vector<double> path_length_from_points(const Path& path, std::span<const Point> points,
                                             double epsilon) {
-    util::check_fits_in_memory(points.size(), batch_bytes_per_query);
+    util::check_fits_in_memory(points.size(), batch_bytes_per_query, "points",
+                               "path_length_from_point");
     Locator locator(path, points.size());
     std::vector<double> lengths(points.size(), std::numeric_limits<double>::quiet_NaN());
     visit_in_spatial_order(

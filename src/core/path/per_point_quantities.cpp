@@ -1,7 +1,7 @@
 // The per-point quantities of a path, each computed on first use and kept in its cache.
-#include <algorithm>
 #include <cmath>
 
+#include "path/coordinate_values.hpp"
 #include "path/path.hpp"
 #include "util/differences.hpp"
 #include "util/fresh_memory.hpp"
@@ -63,81 +63,54 @@ const std::vector<double>& Path::orientation() const {
 const std::vector<Point>& Path::unit_tangent_vector() const {
     if (unit_tangent_vector_cache) return *unit_tangent_vector_cache;
 
-    if (coordinates_mirror_points()) {
-        // The differences of compute_differences, read straight off the points without the
-        // temporary vectors.
+    std::vector<Point> tangents = with_coordinate_values(*this, [this](auto values) {
         const std::size_t count = points_.size();
-        const Point* p = points_.data();
-        std::vector<Point> tangents;
-        util::reserve_fresh(tangents, count);
+        std::vector<Point> result;
+        util::reserve_fresh(result, count);
         // Both coordinates in the lanes of one register: the two divisions by the norm become
-        // one, with the bits of two.
-        const auto at = [p](std::size_t k) { return util::lanes_of(p[k]); };
+        // one, with the bits of two. No guard: a zero difference (a repeated neighbour, a
+        // one-point path) gives NaN.
         util::for_each_block(count, 4, [&](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
-                const util::PointLanes d = util::difference_at(count, i, at);
+                const util::PointLanes d = values.difference(i);
                 const double norm = std::sqrt(d[0] * d[0] + d[1] * d[1]);
-                const util::PointLanes tangent = d / norm;
-                tangents.push_back(util::point_of(tangent));
+                result.push_back(util::point_of(d / norm));
             }
         });
-        return fill_once(unit_tangent_vector_cache, std::move(tangents));
-    }
-    // Coordinate lists of unequal length: the differences run over each whole list.
-    const std::vector<double> dx = util::compute_differences(x());
-    const std::vector<double> dy = util::compute_differences(y());
-    const std::size_t count = std::min(dx.size(), dy.size());
-    std::vector<Point> tangents(count);
-    // No guard: a zero difference (a repeated neighbour, a one-point path) gives NaN.
-    for (std::size_t i = 0; i < count; ++i) {
-        const double norm = std::sqrt(dx[i] * dx[i] + dy[i] * dy[i]);
-        tangents[i] = Point{dx[i] / norm, dy[i] / norm};
-    }
+        return result;
+    });
     return fill_once(unit_tangent_vector_cache, std::move(tangents));
 }
 
 const std::vector<double>& Path::curvature() const {
     if (curvature_cache) return *curvature_cache;
 
-    if (coordinates_mirror_points()) {
-        // First and second differences read straight off the points: the second difference
-        // at i takes the first differences at its neighbours, each recomputed in place, which
-        // gives the bits of the two compute_differences passes without their four vectors.
+    std::vector<double> kappa = with_coordinate_values(*this, [this](auto values) {
         const std::size_t count = points_.size();
-        const Point* p = points_.data();
-        const auto dx = [p, count](std::size_t i) {
-            return util::difference_at(count, i, [p](std::size_t k) { return p[k].x; });
-        };
-        const auto dy = [p, count](std::size_t i) {
-            return util::difference_at(count, i, [p](std::size_t k) { return p[k].y; });
-        };
-        std::vector<double> kappa;
-        util::reserve_fresh(kappa, count);
+        std::vector<double> result;
+        util::reserve_fresh(result, count);
+        // Signed curvature of the index-parametrised curve. Each coordinate is differenced on
+        // its own: in lanes, a product of two NaNs may pass on the other one. The second
+        // difference at i takes the first differences at its neighbours, each recomputed in
+        // place, which gives the bits of two passes of compute_differences without their
+        // vectors. pow(.., 1.5) rather than r * sqrt(r) keeps the rounding of the general power
+        // function. A zero speed gives NaN or infinity.
+        const auto x = values.x();
+        const auto y = values.y();
+        const auto dx = [&x](std::size_t k) { return x.difference(k); };
+        const auto dy = [&y](std::size_t k) { return y.difference(k); };
         util::for_each_block(count, 20, [&](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 const double dxi = dx(i);
                 const double dyi = dy(i);
-                const double ddx = util::difference_at(count, i, dx);
-                const double ddy = util::difference_at(count, i, dy);
+                const double ddx = util::difference_at(x.count, i, dx);
+                const double ddy = util::difference_at(y.count, i, dy);
                 const double speed_squared = dxi * dxi + dyi * dyi;
-                kappa.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
+                result.push_back((dxi * ddy - dyi * ddx) / std::pow(speed_squared, 1.5));
             }
         });
-        return fill_once(curvature_cache, std::move(kappa));
-    }
-    // Coordinate lists of unequal length: the differences run over each whole list.
-    const std::vector<double> dx = util::compute_differences(x());
-    const std::vector<double> ddx = util::compute_differences(dx);
-    const std::vector<double> dy = util::compute_differences(y());
-    const std::vector<double> ddy = util::compute_differences(dy);
-    const std::size_t count = std::min(dx.size(), dy.size());
-    std::vector<double> kappa(count);
-    // Signed curvature of the index-parametrised curve; pow(.., 1.5) rather than r * sqrt(r)
-    // keeps the rounding of the general power function. A zero speed gives NaN or infinity.
-    for (std::size_t i = 0; i < count; ++i) {
-        const double speed_squared = dx[i] * dx[i] + dy[i] * dy[i];
-        kappa[i] = (dx[i] * ddy[i] - dy[i] * ddx[i]) / std::pow(speed_squared, 1.5);
-    }
+        return result;
+    });
     return fill_once(curvature_cache, std::move(kappa));
 }
 

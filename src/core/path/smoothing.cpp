@@ -1,4 +1,4 @@
-// Elastic-band smoothing of a path: one convex QP per call, solved with Clarabel.
+// Elastic-band smoothing of a path: one convex QP per call, solved by the solver handed in.
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -9,7 +9,6 @@
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
 #include "qp/problem_variables.hpp"
-#include "qp/solver/clarabel/clarabel_solver.hpp"
 #include "util/memory_policy.hpp"
 #include "util/panic.hpp"
 
@@ -27,9 +26,9 @@ void add_bending(qp::QuadraticExpression& objective, const std::vector<qp::Varia
 }
 
 // The peak memory of one smoothing per point of the path: the model, the matrices handed over
-// and Clarabel's own factorisation. Measured as growth of the peak resident size over a
-// smoothing on this machine (clarabel 0.9 to 0.11, qdldl): about 4.1 KB per point at 2e4
-// points and 3.5 KB at 1e5; half as much again is the margin.
+// and the solver's own factorisation. Measured with Clarabel (0.9 to 0.11, qdldl) as growth of
+// the peak resident size over a smoothing: about 4.1 KB per point at 2e4 points and 3.5 KB at
+// 1e5; half as much again is the margin.
 constexpr std::size_t kPeakBytesPerPoint = 6144;
 
 }  // namespace
@@ -39,7 +38,8 @@ constexpr std::size_t kPeakBytesPerPoint = 6144;
 // with -1 <= l <= 1, i.e. by at most |d| to the right of the direction of travel (for d > 0).
 // Among these, the points with the least sum of squared second differences win. Variables:
 // x_0..x_(n-1), then y_0..y_(n-1), then the n - 2 offsets l.
-std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_deviation) {
+std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_deviation,
+                                                   const qp::Solver& solver) {
     const std::vector<Point>& points = path.points();
     const std::size_t n = points.size();
     if (n < 2) throw Panic("smoothed_path needs a path of at least two points");
@@ -83,9 +83,6 @@ std::variant<Path, qp::SolverStatus> smoothed_path(const Path& path, double max_
         constraints.push_back(qp::Bounded{std::nullopt, 0.0, std::move(minus_one) - l});
     }
 
-    qp::ClarabelSettings settings;
-    settings.verbose = false;
-    const qp::ClarabelSolver solver(settings, &util::return_free_memory_to_system);
     qp::SolveResult result =
         solver.solve(std::move(variables), std::move(objective), std::move(constraints));
     if (const auto* status = std::get_if<qp::SolverStatus>(&result)) return *status;

@@ -8,29 +8,14 @@
 #include "qp/expressions/mul.hpp"
 #include "qp/expressions/sub.hpp"
 #include "qp/util/csc_matrix_triplets_builder.hpp"
+#include "support/dense_matrix.hpp"
 #include "support/worked_qp.hpp"
 
 namespace qp {
 namespace {
 
-using Dense = std::vector<std::vector<double>>;
-
-// Checks the CSC invariants, then expands the matrix.
-Dense to_dense(const CscMatrix& matrix) {
-    EXPECT_EQ(matrix.colptr.size(), matrix.n + 1);
-    EXPECT_EQ(matrix.rowval.size(), matrix.nzval.size());
-    EXPECT_EQ(matrix.colptr.back(), matrix.nnz());
-    Dense dense(matrix.m, std::vector<double>(matrix.n, 0.0));
-    for (std::size_t j = 0; j < matrix.n; ++j) {
-        for (std::uint64_t p = matrix.colptr[j]; p < matrix.colptr[j + 1]; ++p) {
-            if (p > matrix.colptr[j]) {
-                EXPECT_LT(matrix.rowval[p - 1], matrix.rowval[p]);
-            }
-            dense[matrix.rowval[p]][j] = matrix.nzval[p];
-        }
-    }
-    return dense;
-}
+using testing::Dense;
+using testing::to_dense;
 
 TEST(CscMatrixTripletsBuilderTest, SortsByColumnThenRowAndSumsDuplicates) {
     CscMatrixTripletsBuilder builder(1, 1);
