@@ -31,8 +31,7 @@ struct FileValues : Values {};
 /// make_spline's, read in place: the cumulative lengths never decrease. Precondition: the path
 /// has points.
 template <class Use>
-decltype(auto) with_arc_length_spline(const Path& path, ResamplingType resampling_type,
-                                      Use&& use) {
+decltype(auto) with_arc_length_spline(const Path& path, ResamplingType resampling_type, Use&& use) {
     using spline::Interpolation;
     const std::vector<double>& lengths = path.path_length_per_point();
     // Both coordinates share the parameters, the cumulative lengths, so one spline carries the
