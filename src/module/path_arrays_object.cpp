@@ -7,12 +7,14 @@
 // Path as the receiver whose record is read under shared access.
 #include "module/path_arrays_object.hpp"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <span>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,10 +24,14 @@
 #include "binding/method.hpp"
 #include "binding/numpy_array.hpp"
 #include "binding/results.hpp"
+#include "module/float_array_form.hpp"
 #include "module/path_docs.hpp"
+#include "module/resampling_type_object.hpp"
 #include "path/circle_segments.hpp"
 #include "path/defaults.hpp"
 #include "path/frenet.hpp"
+#include "path/from_frenet.hpp"
+#include "path/interpolation.hpp"
 #include "path/locating.hpp"
 #include "python/python_error.hpp"
 #include "util/fresh_memory.hpp"
@@ -46,6 +52,7 @@ using path::CircleSegment;
 using path::kDefaultEpsilon;
 using path::kDefaultMaxRmse;
 using path::Path;
+using path::ResamplingType;
 using python::PyRef;
 
 struct PathArraysObject {
@@ -342,6 +349,60 @@ PyObject* frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         });
 }
 
+/// Points given as x and y of each in turn, as a float64 array of shape `shape` + (2,).
+PyRef point_array(std::vector<double> coordinates, std::span<const std::size_t> shape) {
+    std::vector<std::size_t> with_coordinates(shape.begin(), shape.end());
+    with_coordinates.push_back(2);
+    return binding::reshaped(binding::owning_array(std::move(coordinates)), with_coordinates);
+}
+
+const Method<FloatArrayForm, ResamplingTypeForm> kInterpolate(
+    "PathArrays.interpolate()", required<FloatArrayForm>("s"),
+    optional<ResamplingTypeForm>("resampling_type", ResamplingType::Linear));
+
+PyObject* interpolate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    return Calls::method(
+        self, kInterpolate, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const FloatArray& s, ResamplingType resampling_type) {
+            return point_array(path::interpolated_coordinates(record, s.values(), resampling_type),
+                               s.shape());
+        });
+}
+
+const Method<FloatArrayForm, FloatArrayForm> kFromFrenet(
+    "PathArrays.from_frenet()", required<FloatArrayForm>("s"),
+    optional<FloatArrayForm>("d", FloatArray({0.0}, {})));
+
+/// The values of `array` laid out as the broadcast `shape` holding `count` entries: its own
+/// values where they already are (one value, or as many as the shape), else repeated into
+/// `storage`.
+std::span<const double> broadcast_to(const FloatArray& array, std::span<const std::size_t> shape,
+                                     std::size_t count, std::vector<double>& storage) {
+    const std::span<const double> values = array.values();
+    if (values.size() == count || values.size() == 1) return values;
+    storage = broadcast_values(array, shape);
+    return storage;
+}
+
+PyObject* from_frenet(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    return Calls::method(
+        self, kFromFrenet, args, nargs, kwnames,
+        [](const Path& record, PyObject*, const FloatArray& s, const FloatArray& d) {
+            const std::optional<std::vector<std::size_t>> shape = broadcast_shape(s, "s", d, "d");
+            if (!shape) return PyRef();
+            const std::size_t count =
+                util::checked_count(std::span<const std::size_t>(*shape), 2 * sizeof(double), "points");
+            std::vector<double> s_storage;
+            std::vector<double> d_storage;
+            return point_array(
+                path::points_from_frenet(record, broadcast_to(s, *shape, count, s_storage),
+                                         broadcast_to(d, *shape, count, d_storage)),
+                *shape);
+        });
+}
+
 // ---- the class -------------------------------------------------------------------------
 
 PyGetSetDef getset[] = {
@@ -366,6 +427,8 @@ PyMethodDef methods[] = {
     {"path_length_from_point", as_cfunction(path_length_from_point), kFastKeywords,
      docs::arrays::kPathLengthFromPoint},
     {"frenet", as_cfunction(frenet), kFastKeywords, docs::arrays::kFrenet},
+    {"interpolate", as_cfunction(interpolate), kFastKeywords, docs::arrays::kInterpolate},
+    {"from_frenet", as_cfunction(from_frenet), kFastKeywords, docs::arrays::kFromFrenet},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -228,6 +228,29 @@ inline constexpr const char kFrenet[] =
     "and d the distance to its point. Each entry is exactly what this rule gives point by\n"
     "point; the path's segment index is built once for all the points.";
 
+inline constexpr const char kInterpolate[] =
+    "interpolate($self, s, resampling_type=...)\n--\n\n"
+    "The points at arc lengths `s` (a number or an array-like of any shape) as a new float64\n"
+    "array of shape s.shape + (2,), on the very curve resampled_path samples with the same\n"
+    "resampling_type (ResamplingType.Linear unless given): at the sample lengths\n"
+    "numpy.linspace(0, length, n) they are, bit for bit, the points of\n"
+    "resampled_path(n, resampling_type). s below 0 gives the first point and s above the\n"
+    "length the last, as numpy.interp does; NaN gives NaN, and so does every s on a path\n"
+    "without points or whose length is NaN. Lengths in order are located in one pass, others\n"
+    "by bisection, with the same results.";
+
+inline constexpr const char kFromFrenet[] =
+    "from_frenet($self, s, d=0.0)\n--\n\n"
+    "The points at arc length `s` plus the signed offset `d` along the left unit normal of the\n"
+    "segment that holds s (the one that starts at s on a vertex), as a new float64 array of\n"
+    "shape broadcast(s, d).shape + (2,); s and d are numbers or array-likes of any shape. On\n"
+    "segment k from A to B: t = (s - s_k) / |B - A| and A + t (B - A) + d (-(B - A).y,\n"
+    "(B - A).x) / |B - A|. Before 0 and past the length the first and last segments extend\n"
+    "straight. Segments of zero length lend no direction: at the ends the nearest segment of\n"
+    "positive length takes over. NaN in s or d gives NaN; a path without a segment of positive\n"
+    "length (no points, one point, all points equal) has no direction and gives NaN for every\n"
+    "pair.";
+
 }  // namespace arrays
 
 }  // namespace ordavin::module::docs

@@ -238,6 +238,20 @@ def entry_points():
         lambda p: p.arrays.path_length_from_point(queries, epsilon=0.1), needs=NUMPY)
     add(".arrays.path_length_from_point(bad point)",
         lambda p: p.arrays.path_length_from_point([[0, 0, 0]]), needs=NUMPY)
+    stations = [[-1.0, 0.5], [2.5, 40.0]]
+    add(".arrays.interpolate(s)", lambda p: p.arrays.interpolate(stations), needs=NUMPY)
+    add(".arrays.interpolate(s, Cubic)",
+        lambda p: p.arrays.interpolate(0.5, ResamplingType.Cubic), needs=NUMPY)
+    add(".arrays.interpolate(many s)", lambda p, s: p.arrays.interpolate(s),
+        lambda: (Path.from_points(points), array([0.1 * k for k in range(40)])), needs=NUMPY)
+    add(".arrays.interpolate(bad nesting)", lambda p: p.arrays.interpolate([[1.0], [1.0, 2.0]]),
+        needs=NUMPY)
+    add(".arrays.from_frenet(s, d)", lambda p: p.arrays.from_frenet(stations, [[1.0], [-1.0]]),
+        needs=NUMPY)
+    add(".arrays.from_frenet(many s, d)", lambda p, s: p.arrays.from_frenet(s, 0.5),
+        lambda: (Path.from_points(points), array([0.1 * k for k in range(40)])), needs=NUMPY)
+    add(".arrays.from_frenet(mismatch)", lambda p: p.arrays.from_frenet([1.0, 2.0], [1.0, 2.0, 3.0]),
+        needs=NUMPY)
     add(".arrays.frenet(points)", lambda p: p.arrays.frenet(queries), needs=NUMPY)
     add(".arrays.frenet(points, hints, window)",
         lambda p: p.arrays.frenet(queries, [0.0, 1.0, 2.0, 3.0], 1.5), needs=NUMPY)

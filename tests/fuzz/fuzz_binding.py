@@ -58,6 +58,8 @@ VIEW_METHODS = {
         "find_circle_segments": ["start", "end", "max_rmse"],
         "index_from_point": ["points", "epsilon"],
         "path_length_from_point": ["points", "epsilon"],
+        "interpolate": ["s", "resampling_type"],
+        "from_frenet": ["s", "d"],
         "frenet": ["points", "s_hint", "window"],
     }.items()
     if hasattr(RECEIVERS[0].arrays, name)

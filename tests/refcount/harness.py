@@ -334,6 +334,22 @@ if hasattr(VIEW, "path_length_from_point"):
         ("arrays path_length_from_point bad eps", lambda: VIEW.path_length_from_point(QUERIES, BadFloat()), ValueError),
         ("arrays path_length_from_point fresh", lambda: Path.from_points(ARC).arrays.path_length_from_point(QUERIES), NDArray),
     ]
+if hasattr(VIEW, "interpolate"):
+    STATIONS = [[-1.0, 0.5], [1.5, math.nan]]
+    VIEW_CASES += [
+        ("arrays interpolate", lambda: VIEW.interpolate(STATIONS), NDArray),
+        ("arrays interpolate cubic", lambda: VIEW.interpolate(0.5, ResamplingType.Cubic), NDArray),
+        ("arrays interpolate fresh", lambda: Path.from_points(ARC).arrays.interpolate([0.5, 0.2]), NDArray),
+        ("arrays interpolate ndarray", lambda: VIEW.interpolate(VIEW.x[::2]), NDArray),
+        ("arrays interpolate bad", lambda: VIEW.interpolate([[1.0], [1.0, 2.0]]), ValueError),
+        ("arrays interpolate str", lambda: VIEW.interpolate(["a"]), TypeError),
+        ("arrays interpolate bad type", lambda: VIEW.interpolate(0.5, 1), TypeError),
+        ("arrays from_frenet", lambda: VIEW.from_frenet(STATIONS, [[1.0], [-1.0]]), NDArray),
+        ("arrays from_frenet fresh", lambda: Path.from_points(ARC).arrays.from_frenet(0.5), NDArray),
+        ("arrays from_frenet ndarray", lambda: VIEW.from_frenet(VIEW.x, VIEW.y), NDArray),
+        ("arrays from_frenet mismatch", lambda: VIEW.from_frenet([1.0, 2.0], [1.0, 2.0, 3.0]), ValueError),
+        ("arrays from_frenet bad d", lambda: VIEW.from_frenet(0.5, BadFloat()), ValueError),
+    ]
 if hasattr(VIEW, "frenet"):
     VIEW_CASES += [
         ("arrays frenet", lambda: VIEW.frenet(QUERIES), tuple),

@@ -37,6 +37,8 @@ assert_type(path.sub_path(start=[0, 0]), Path | None)
 assert_type(int(ResamplingType.Linear), int)
 assert_type(path.arrays.index_from_point(rows.astype(np.float32)), NDArray[np.int64])
 assert_type(path.arrays.path_length_from_point([[0, 1], [2, 0]], 0.1), NDArray[np.float64])
+assert_type(path.arrays.interpolate([[0.5, 1.0]], ResamplingType.Cubic), NDArray[np.float64])
+assert_type(path.arrays.from_frenet(rows[:, 0], d=np.float32(0.5)), NDArray[np.float64])
 
 
 # The view's class exists for type checkers only, and annotations may name it.

@@ -2,15 +2,16 @@
 #include "path/resampling.hpp"
 
 #include <cmath>
-#include <span>
+#include <cstdint>
+#include <vector>
 
-#include "path/coordinate_values.hpp"
+#include "path/arc_length_spline.hpp"
 #include "spline/even_sampler.hpp"
+#include "spline/in_place_spline.hpp"
 #include "spline/spline.hpp"
 #include "util/fresh_memory.hpp"
 #include "util/interruption.hpp"
 #include "util/linspace.hpp"
-#include "util/make_spline.hpp"
 #include "util/memory_policy.hpp"
 #include "util/panic.hpp"
 #include "util/point_lanes.hpp"
@@ -21,15 +22,11 @@ namespace {
 // Bytes held per resampled point by the result: the point and its two coordinates.
 constexpr std::uint64_t bytes_per_sample = sizeof(Point) + 2 * sizeof(double);
 
-using util::point_of;
-
-template <spline::Interpolation Method, class Values>
-std::vector<Point> resample(std::span<const double> lengths, Values values,
+template <spline::ValueSequence Values, spline::Interpolation Method>
+std::vector<Point> resample(const spline::InPlaceSpline<Values, Method>& spline, double length,
                             std::uint64_t number_points) {
-    // Cumulative lengths never decrease, so make_spline reads its keys in place.
-    const auto spline = util::make_spline<Method>(util::NonDecreasing{lengths}, values);
     // The values of linspace(0, L, number_points), one at a time.
-    const util::EvenSpacing samples(0.0, lengths.back(), number_points);
+    const util::EvenSpacing samples(0.0, length, number_points);
     spline::EvenSampler sampler(spline, samples, number_points);
     std::vector<Point> points;
     util::reserve_fresh(points, static_cast<std::size_t>(number_points));
@@ -37,19 +34,10 @@ std::vector<Point> resample(std::span<const double> lengths, Values values,
         for (std::size_t k = begin; k < end; ++k) {
             const auto sample = sampler.sample(k);
             // Outside the keys, or without a neighbouring key, the point stays (0, 0).
-            points.push_back(sample ? point_of(sample->value) : Point{});
+            points.push_back(sample ? util::point_of(sample->value) : Point{});
         }
     });
     return points;
-}
-
-template <class Values>
-std::vector<Point> resample(std::span<const double> lengths, Values values,
-                            std::uint64_t number_points, ResamplingType resampling_type) {
-    using spline::Interpolation;
-    return resampling_type == ResamplingType::Cubic
-               ? resample<Interpolation::Cubic>(lengths, values, number_points)
-               : resample<Interpolation::Linear>(lengths, values, number_points);
 }
 
 }  // namespace
@@ -65,11 +53,10 @@ Path resampled_path(const Path& path, std::uint64_t number_points, ResamplingTyp
     }
     util::check_fits_in_memory(number_points, bytes_per_sample, "points", "resampled_path");
 
-    // Both coordinates share the parameters, the cumulative lengths, so one spline carries the
-    // two in the lanes of its values; each lane is exactly the spline of that coordinate alone.
-    return with_coordinate_values(path, [&](auto values) {
-        return Path::from_points(resample(lengths, values, number_points, resampling_type));
-    });
+    return Path::from_points(
+        with_arc_length_spline(path, resampling_type, [&](const auto& spline) {
+            return resample(spline, lengths.back(), number_points);
+        }));
 }
 
 }  // namespace ordavin::path

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "spline/in_place_sampling.hpp"
 #include "spline/in_place_spline.hpp"
 #include "spline/spline.hpp"
 #include "util/linspace.hpp"
@@ -20,9 +21,7 @@ namespace ordavin::spline {
 /// bisection gives.
 ///
 /// The samples do not decrease, so the number of parameters before the sample (their lower bound)
-/// only moves forward. When the parameter at the lower bound lies strictly after the sample, no key
-/// equals the sample and the bisection would end just there; when it equals the sample, the
-/// bisection decides which of possibly several equal keys is hit, so it is asked.
+/// only moves forward, and interval_at_lower_bound turns it into the bisection's interval.
 ///
 /// Moving the lower bound forward sample by sample makes every sample wait for the previous one
 /// (load, compare, add). Instead, each parameter is first placed among the samples, which needs no
@@ -42,7 +41,8 @@ public:
         : spline_(spline),
           samples_(samples),
           parameters_(spline.parameters().data()),
-          count_(spline.parameters().size()) {
+          count_(spline.parameters().size()),
+          lower_bound_(spline.parameters()) {
         const double step = count >= 2 ? samples(1) - samples(0) : 0.0;
         const bool placeable = count >= 2 && step > 0.0 && std::isfinite(1.0 / step) &&
                                std::isfinite(parameters_[count_ - 1]) &&
@@ -57,32 +57,22 @@ public:
         const double t = samples_(k);
         const std::optional<std::size_t> index = find(k, t);
         if (!index) return std::nullopt;
-        // One evaluation, over one of two key sequences, rather than a choice between two whole
-        // samples: the loop then holds the code of one evaluation, not of two, and was measured
-        // the faster for it.
-        const std::optional<Value> value = spline_.reads_only_parameters(*index)
-                                               ? evaluate_interval(spline_.inner(), *index, t)
-                                               : evaluate_interval(spline_, *index, t);
+        const std::optional<Value> value = evaluate_in_place(spline_, *index, t);
         if (!value) return std::nullopt;
         return SampleOf<Value>{*value, *index};
     }
 
 private:
     std::optional<std::size_t> find(std::uint64_t k, double t) {
+        std::size_t lower_bound;
         if (!arrivals_.empty()) {
-            lower_bound_ += arrivals_[static_cast<std::size_t>(k)];
+            lower_bound = lower_bound_.add(arrivals_[static_cast<std::size_t>(k)]);
         } else {
-            if (t < last_t_) lower_bound_ = 0;  // not monotone after all: start over
+            if (t < last_t_) lower_bound_.restart();  // not monotone after all: start over
             last_t_ = t;
-            advance(t);
+            lower_bound = lower_bound_.advance(t);
         }
-        // Key i + 1 holds parameter i, and the key at -1 lies before every sample (t >= t_0 >
-        // -1), so the interval starts at key lower_bound_. Past the last parameter (only from
-        // rounding) the guards decide, through the bisection.
-        if (lower_bound_ == count_ || parameters_[lower_bound_] == t) {
-            return find_interval(spline_, t);
-        }
-        return lower_bound_;
+        return interval_at_lower_bound(spline_, lower_bound, t);
     }
 
     // arrivals_[k]: how many parameters have sample k as the first sample strictly after them.
@@ -102,25 +92,12 @@ private:
         }
     }
 
-    void advance(double t) {
-        constexpr std::size_t window = 4;
-        while (lower_bound_ + window <= count_) {
-            std::size_t before = 0;
-            for (std::size_t m = 0; m < window; ++m) {
-                before += static_cast<std::size_t>(parameters_[lower_bound_ + m] < t);
-            }
-            lower_bound_ += before;
-            if (before < window) return;
-        }
-        while (lower_bound_ < count_ && parameters_[lower_bound_] < t) ++lower_bound_;
-    }
-
     const InPlaceSpline<Values, Method>& spline_;
     util::EvenSpacing samples_;
     const double* parameters_;
     std::size_t count_;
     std::vector<std::uint32_t> arrivals_;
-    std::size_t lower_bound_ = 0;
+    MovingLowerBound lower_bound_;
     double last_t_ = -INFINITY;
 };
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "spline/even_sampler.hpp"
+#include "spline/in_place_sampling.hpp"
+#include "spline/parameter_search.hpp"
 #include "spline/spline.hpp"
 #include "util/linspace.hpp"
 #include "util/make_spline.hpp"
@@ -212,6 +214,22 @@ void expect_in_place_equals_sorted(const std::vector<double>& t, const std::vect
         if (!expected) continue;
         EXPECT_EQ(actual->key_index, expected->key_index) << "at " << s;
         EXPECT_TRUE(same_bits(actual->value, expected->value)) << "at " << s;
+    }
+    // From the lower bound of a probe at or after t_0, the bisection's interval and value.
+    for (double s : probes) {
+        if (!(s >= t.front()) || !std::isfinite(t.back())) continue;
+        const auto expected_index = ordavin::spline::find_interval(sorted, s);
+        const std::size_t lower_bound = ordavin::spline::lower_bound_of(in_place.parameters(), s);
+        const auto index = ordavin::spline::interval_at_lower_bound(in_place, lower_bound, s);
+        ASSERT_EQ(index, expected_index) << "at " << s;
+        if (ordavin::spline::lower_bound_is_interval(in_place, lower_bound, s)) {
+            EXPECT_EQ(lower_bound, expected_index) << "at " << s;
+        }
+        if (!index) continue;
+        const auto expected = sample_with_key(sorted, s);
+        const auto value = ordavin::spline::evaluate_in_place(in_place, *index, s);
+        ASSERT_EQ(value.has_value(), expected.has_value()) << "at " << s;
+        if (value) EXPECT_TRUE(same_bits(*value, expected->value)) << "at " << s;
     }
     // The even sampler from the first parameter to the last gives sample_with_key's samples.
     if (!std::isfinite(t.back())) return;
