@@ -13,19 +13,24 @@ import numpy as np
 from ordavin import Path, ResamplingType
 
 MAX_DEVIATION = 0.4  # metres the smoothing may move a point sideways
-ARC_RMSE = 0.05  # metres a circle fit may miss its points by
+ARC_RMSE = 0.15  # metres a circle fit may miss its points by
 STATIONS = 60
 
 
+def design_curvature(i: int) -> float:
+    """The curvature the lane was laid out with at its i-th sample, 0.5 m apart: straight,
+    a left bend, a right bend, straight."""
+    return 0.0 if i < 40 else (0.03 if i < 90 else (-0.03 if i < 140 else 0.0))
+
+
 def noisy_lane(count: int = 160, seed: int = 7) -> list[list[float]]:
-    """A lane that runs straight, bends left, then right, sampled every ~0.5 m with GPS-like
-    noise and a vehicle that stood still twice (repeated points)."""
+    """The lane sampled every ~0.5 m with GPS-like noise, and a vehicle that stood still twice
+    (repeated points)."""
     rng = random.Random(seed)
     points: list[list[float]] = []
     heading, x, y = 0.0, 0.0, 0.0
     for i in range(count):
-        curvature = 0.0 if i < 40 else (0.03 if i < 90 else (-0.03 if i < 140 else 0.0))
-        heading += 0.5 * curvature
+        heading += 0.5 * design_curvature(i)
         x += 0.5 * math.cos(heading)
         y += 0.5 * math.sin(heading)
         points.append([x + rng.gauss(0, 0.08), y + rng.gauss(0, 0.08)])
@@ -112,8 +117,10 @@ def draw(path: Path, smooth: Path, segments: list[tuple[int, int, float]], resam
 
     def lane(axes: "matplotlib.axes.Axes", zoomed: bool = False) -> None:
         corridor = np.vstack([left, right[::-1]])
-        axes.fill(corridor[:, 0], corridor[:, 1], color="0.9", lw=0,
-                  label=f"corridor: ±{MAX_DEVIATION} m around each sample")
+        axes.fill(corridor[:, 0], corridor[:, 1], color="0.88", lw=0,
+                  label=f"corridor: ±{MAX_DEVIATION} m across each sample")
+        for edge in (left, right):
+            axes.plot(edge[:, 0], edge[:, 1], "-", color="0.6", lw=0.6)
         axes.plot(path.x, path.y, ".", color="0.35", ms=5 if zoomed else 3,
                   label="GPS samples (noisy, repeats dropped)")
         axes.plot(smooth.x, smooth.y, "-", color="tab:blue", lw=2 if zoomed else 1.6,
@@ -134,13 +141,13 @@ def draw(path: Path, smooth: Path, segments: list[tuple[int, int, float]], resam
     overview.legend(loc="upper left", fontsize=8, ncol=2)
 
     # Zoom into the left bend, where the smoothing has to work within its corridor.
-    inset = overview.inset_axes((0.63, 0.06, 0.36, 0.6))
+    inset = overview.inset_axes((0.6, 0.04, 0.39, 0.66))
     lane(inset, zoomed=True)
     bend = views.points[60:75]
     inset.set(xlim=(bend[:, 0].min() - 0.6, bend[:, 0].max() + 0.6),
               ylim=(bend[:, 1].min() - 0.6, bend[:, 1].max() + 0.6), aspect="equal")
     inset.tick_params(labelsize=7)
-    inset.set_title("zoom: the smoothed line stays inside the corridor", fontsize=8)
+    inset.set_title("zoom: the smoothed line stays inside the corridor", fontsize=8, pad=3)
     overview.indicate_inset_zoom(inset, edgecolor="0.4")
 
     # Map matching: each fix, its projection, coloured by the signed lateral offset.
@@ -159,33 +166,37 @@ def draw(path: Path, smooth: Path, segments: list[tuple[int, int, float]], resam
                  title=f"Map matching {len(fixes):,} fixes in one call: arc length and offset")
     matching.legend(loc="upper left", fontsize=8)
 
-    # Circle segments: straight stretches fit with curvature near zero (white), bends in colour.
-    curvatures = np.array([k for *_, k in segments])
-    bound = float(np.abs(curvatures).max())
-    norm = colors.TwoSlopeNorm(0.0, -bound, bound)
+    # Circle segments, coloured by 1 / radius: straight stretches pale, bends dark. A few short
+    # arcs fit what noise the smoothing left with a small radius; the scale stops at 0.1 1/m
+    # (a 10 m radius), so that they do not wash out the lane's real bends.
+    norm = colors.Normalize(0.0, 0.1)
     for start, end, k in segments:
         stop = min(end + 1, len(smooth.x))
-        arcs.plot(smooth.x[start:stop], smooth.y[start:stop], lw=4, color=plt.cm.PuOr(norm(k)),
+        arcs.plot(smooth.x[start:stop], smooth.y[start:stop], lw=5, color=plt.cm.viridis_r(norm(k)),
                   solid_capstyle="butt")
-    arcs.plot(smooth.x, smooth.y, "-", color="0.3", lw=0.5)
-    fig.colorbar(plt.cm.ScalarMappable(norm=norm, cmap="PuOr"), ax=arcs,
-                 label="arc curvature (1/m): + left turn, − right turn")
+    fig.colorbar(plt.cm.ScalarMappable(norm=norm, cmap="viridis_r"), ax=arcs, extend="max",
+                 label="arc curvature = 1 / radius (1/m)")
     arcs.set(aspect="equal", xlabel="east (m)", ylabel="north (m)",
              title=f"Circular arcs that fit the smoothed path within {ARC_RMSE} m RMSE")
 
-    # Curvature against arc length: the noise of the raw samples, what smoothing leaves, and
-    # the arcs; the lane was built with curvatures 0, +0.03, -0.03 and 0 1/m.
-    profile.plot(views.path_length_per_point, views.curvature, color="0.7", lw=0.8,
-                 label="GPS samples (finite differences)")
+    # Curvature against arc length, from the differences of neighbouring samples: the noise of
+    # the raw samples, what the smoothing leaves of it, and the curvature the lane was laid out
+    # with (+0.03 1/m left, -0.03 1/m right).
+    profile.plot(views.path_length_per_point, views.curvature, color="0.65", lw=0.8,
+                 label="GPS samples")
     profile.plot(smooth_views.path_length_per_point, smooth_views.curvature, color="tab:blue",
-                 lw=1.4, label="smoothed path (finite differences)")
-    profile.plot(smooth_views.path_length_per_point, smooth_views.compute_circle_fit_curvature(
-        ARC_RMSE), color="tab:purple", lw=2, drawstyle="steps-post", label="circular arcs")
-    spread = 4 * float(np.percentile(np.abs(smooth_views.curvature), 95))
-    profile.set(ylim=(-spread, spread), xlabel="distance along the lane (m)",
-                ylabel="curvature (1/m)", title="Curvature along the lane, before and after smoothing")
+                 lw=1.4, label="smoothed path")
+    coarse = smooth.resampled_path(int(smooth.length // 2.0) + 1, ResamplingType.Cubic).arrays
+    profile.plot(coarse.path_length_per_point, coarse.curvature, "-", color="tab:green", lw=2,
+                 label="smoothed path resampled every 2 m")
+    design = [design_curvature(i) for i in range(len(path.x))]
+    profile.plot(views.path_length_per_point, design, "--", color="k", lw=1.2,
+                 label="as the lane was laid out")
+    profile.set(ylim=(-0.7, 0.7), xlabel="distance along the lane (m)",
+                ylabel="curvature (1/m)",
+                title="Curvature along the lane, before and after smoothing (finite differences)")
     profile.axhline(0.0, color="0.5", lw=0.5)
-    profile.legend(loc="upper right", fontsize=8)
+    profile.legend(loc="upper right", fontsize=8, ncol=4)
     fig.savefig(output, dpi=100)
     return True
 
