@@ -41,32 +41,6 @@ Py_ssize_t nested_length(PyObject* item) {
     return kNotNested;
 }
 
-void release_buffer(Py_buffer* view) noexcept {
-    PyBuffer_Release(view);
-    delete view;
-}
-
-/// The buffer of an exact numpy.ndarray of native float64 in C order, held; nothing, with no
-/// error set, for anything else.
-std::shared_ptr<Py_buffer> native_double_buffer(PyObject* object) {
-    if (std::string_view(Py_TYPE(object)->tp_name) != "numpy.ndarray" ||
-        !PyObject_CheckBuffer(object)) {
-        return nullptr;
-    }
-    auto view = std::make_unique<Py_buffer>();
-    if (PyObject_GetBuffer(object, view.get(), PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
-        PyErr_Clear();
-        return nullptr;
-    }
-    std::shared_ptr<Py_buffer> held(view.release(), release_buffer);
-    const std::string_view format = held->format != nullptr ? held->format : "B";
-    const bool native_double = held->itemsize == sizeof(double) &&
-                               (format == "d" || format == "=d" || format == "@d" ||
-                                (format == "<d" && std::endian::native == std::endian::little));
-    if (!native_double) return nullptr;
-    return held;
-}
-
 /// Nested sequences of numbers of one shape at every level, the shape taken from the first
 /// item of each level (a level whose first item does not nest holds numbers).
 class NestedNumbers {
@@ -195,14 +169,8 @@ std::optional<FloatArray> read_numeric_array(PyObject* object, bool& failed) {
 
 std::optional<FloatArray> FloatArrayForm::convert(PyObject* object, const char* name) {
     if (PyFloat_CheckExact(object)) return FloatArray({PyFloat_AS_DOUBLE(object)}, {});
-    if (std::shared_ptr<Py_buffer> held = native_double_buffer(object)) {
-        FloatArray array;
-        array.shape_.assign(held->shape, held->shape + held->ndim);
-        array.held_values_ = {static_cast<const double*>(held->buf),
-                              static_cast<std::size_t>(held->len) / sizeof(double)};
-        array.held_ = std::move(held);
-        return array;
-    }
+    // Arrays are copied when converted, never held: converting a later argument can run code
+    // that resizes an array given earlier.
     bool failed = false;
     if (std::optional<FloatArray> array = read_numeric_array(object, failed)) return array;
     if (failed) return std::nullopt;

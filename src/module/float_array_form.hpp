@@ -13,25 +13,18 @@
 namespace ordavin::module {
 
 /// Numbers laid out in an array: their values in C order and the array's shape (empty for one
-/// number). An exact NumPy array of native float64 in C order is read in place, its buffer
-/// held for as long as any copy of this lives; anything else is copied.
+/// number), copied out of the argument when it was converted.
 class FloatArray {
 public:
     FloatArray() = default;
     FloatArray(std::vector<double> values, std::vector<std::size_t> shape)
         : owned_(std::move(values)), shape_(std::move(shape)) {}
 
-    std::span<const double> values() const noexcept {
-        return held_ ? held_values_ : std::span<const double>(owned_);
-    }
+    std::span<const double> values() const noexcept { return owned_; }
     const std::vector<std::size_t>& shape() const noexcept { return shape_; }
 
 private:
-    friend struct FloatArrayForm;
-
     std::vector<double> owned_;
-    std::shared_ptr<Py_buffer> held_;
-    std::span<const double> held_values_;
     std::vector<std::size_t> shape_;
 };
 

@@ -275,6 +275,13 @@ def test_a_path_holds_what_each_array_held_when_it_was_converted(make):
     assert path.x == [5.0, 6.0, 7.0] and path.y == [1.0, 2.0, 3.0]
 
 
+def test_from_frenet_reads_s_before_converting_d_can_change_it():
+    s = np.array([1.0, 5.0, 12.0])
+    points = Path([(0, 0), (10, 0), (10, 10)]).arrays.from_frenet(s, [ResizesWhenRead(s), 0, 0])
+    assert s.size == 192
+    assert points.tolist() == [[1.0, 1.0], [5.0, 0.0], [10.0, 2.0]]
+
+
 def unaligned(values):
     """A C-contiguous, native float64 array that starts one byte into its memory."""
     raw = np.zeros(values.size * 8 + 1, dtype=np.uint8)
