@@ -121,6 +121,7 @@ def test_exactly_the_rule_on_small_paths(data):
                      reference(points, arrays, 2 * scale))
 
 
+@pytest.mark.heavy
 @given(st.integers(0, 2**32 - 1), st.sampled_from([1e-300, 1.0, 1e120]),
        st.integers(0, 3), st.booleans())
 def test_exactly_the_rule_on_long_paths(seed, scale, specials, windowed):

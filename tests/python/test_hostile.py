@@ -311,6 +311,7 @@ def test_memory_error_says_what_was_asked_for(line):
     assert type(error) is MemoryError and str(error) == "1125899906842624 points need 18.0 PB"
 
 
+@pytest.mark.heavy
 @pytest.mark.skipif(bool(os.environ.get("ORDAVIN_EXPECT_ASAN")),
                     reason="AddressSanitizer reserves far more address space than any limit")
 def test_a_batch_is_refused_for_what_it_needs_at_its_peak_not_for_its_queries_alone():

@@ -25,11 +25,11 @@ if case == "batch location":
     call = lambda p: p.arrays.path_length_from_point(queries)
     again = lambda p: p.arrays.path_length_from_point(queries[:1000]).tobytes()
 elif case == "index build":
-    source = walk = rng.normal(size=(3 * 10**7, 2)).cumsum(axis=0)
+    source = walk = rng.normal(size=(10**7, 2)).cumsum(axis=0)
     call = lambda p: p.arrays.index_from_point([0.0, 0.0])
     again = lambda p: p.arrays.index_from_point(walk[::10**5] + 0.5).tobytes()
 elif case == "per-point quantity":
-    source = rng.normal(size=(4 * 10**7, 2)).cumsum(axis=0)
+    source = rng.normal(size=(3 * 10**7, 2)).cumsum(axis=0)
     call = lambda p: p.arrays.curvature
     again = lambda p: p.arrays.curvature[::1000].tobytes()
 elif case == "resampling":
@@ -57,6 +57,7 @@ print(again(path) == again(Path(source)))
 CASES = ["batch location", "index build", "per-point quantity", "resampling", "circle segments"]
 
 
+@pytest.mark.heavy
 @pytest.mark.parametrize("case", CASES)
 def test_ctrl_c_stops_a_long_computation_and_leaves_the_path_whole(case):
     run = subprocess.run([sys.executable, "-c", WORKLOAD, case], capture_output=True, text=True,
