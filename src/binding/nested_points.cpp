@@ -16,28 +16,12 @@ using python::PyRef;
 
 namespace {
 
-/// What nested_length finds: a sequence's length, or one of these.
-constexpr Py_ssize_t kNotNested = -1;
-constexpr Py_ssize_t kLengthFailed = -2;
-
-/// The length of an item that may hold further items: a sequence other than a str. kNotNested
-/// for anything else, a 0-d NumPy array (whose length query fails with TypeError) included;
-/// kLengthFailed, with the error set, when the length query fails otherwise.
-Py_ssize_t nested_length(PyObject* item) {
-    if (PyUnicode_Check(item) || !PySequence_Check(item)) return kNotNested;
-    const Py_ssize_t length = PySequence_Size(item);
-    if (length >= 0) return length;
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return kLengthFailed;
-    PyErr_Clear();
-    return kNotNested;
-}
-
 /// Nested sequences of points of one shape at every level, read without the argument prefix.
 /// The shape comes from the first item of each level (a level whose first item does not nest
 /// is a point); every other item must then have the same shape.
-class NestedPoints {
+class NestedPoints : NestingWalk {
 public:
-    explicit NestedPoints(const char* name) : name_(name) {}
+    explicit NestedPoints(const char* name) : NestingWalk(name) {}
 
     bool read(PyObject* object, PointArray& out) {
         const Py_ssize_t length = nested_length(object);
@@ -78,17 +62,7 @@ private:
         if (depth == shape_.size()) return read_point_at(object, out);
         const Py_ssize_t length = nested_length(object);
         if (length == kLengthFailed) return false;
-        const auto expected = static_cast<Py_ssize_t>(shape_[depth]);
-        if (length != expected) {
-            if (length == kNotNested) {
-                return inconsistent(depth, concat({" is not a sequence, while ", reference(depth),
-                                                   " holds ", std::to_string(expected),
-                                                   expected == 1 ? " entry" : " entries"}));
-            }
-            return inconsistent(depth,
-                                concat({" holds ", std::to_string(length), " entries, while ",
-                                        reference(depth), " holds ", std::to_string(expected)}));
-        }
+        if (!has_length(depth, length, shape_[depth])) return false;
         for (Py_ssize_t i = 0; i < length; ++i) {
             PyRef item = PyRef::steal(PySequence_GetItem(object, i));
             if (!item) return false;
@@ -126,30 +100,47 @@ private:
         return true;
     }
 
-    /// ValueError naming the item at the current position (at `depth`) and its model.
-    bool inconsistent(std::size_t depth, const std::string& what) const {
-        std::string item = name_;
-        for (std::size_t d = 0; d < depth; ++d) {
-            item += concat({"[", std::to_string(position_[d]), "]"});
-        }
-        PyErr_Format(PyExc_ValueError, "inconsistent nesting in '%s': %s%s", name_, item.c_str(),
-                     what.c_str());
-        return false;
-    }
-
-    /// The first item at `depth`, whose shape the others must have.
-    std::string reference(std::size_t depth) const {
-        std::string text = name_;
-        for (std::size_t d = 0; d < depth; ++d) text += "[0]";
-        return text;
-    }
-
-    const char* name_;
     std::vector<std::size_t> shape_;
-    std::vector<Py_ssize_t> position_;
 };
 
 }  // namespace
+
+Py_ssize_t nested_length(PyObject* item) {
+    if (PyUnicode_Check(item) || !PySequence_Check(item)) return kNotNested;
+    const Py_ssize_t length = PySequence_Size(item);
+    if (length >= 0) return length;
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return kLengthFailed;
+    PyErr_Clear();
+    return kNotNested;
+}
+
+bool NestingWalk::has_length(std::size_t depth, Py_ssize_t length, std::size_t expected) const {
+    const auto wanted = static_cast<Py_ssize_t>(expected);
+    if (length == wanted) return true;
+    if (length == kNotNested) {
+        return inconsistent(
+            depth, concat({" is not a sequence, while ", reference(depth), " holds ",
+                           std::to_string(expected), expected == 1 ? " entry" : " entries"}));
+    }
+    return inconsistent(depth, concat({" holds ", std::to_string(length), " entries, while ",
+                                       reference(depth), " holds ", std::to_string(expected)}));
+}
+
+bool NestingWalk::inconsistent(std::size_t depth, const std::string& what) const {
+    std::string item = name_;
+    for (std::size_t d = 0; d < depth; ++d) {
+        item += concat({"[", std::to_string(position_[d]), "]"});
+    }
+    PyErr_Format(PyExc_ValueError, "inconsistent nesting in '%s': %s%s", name_, item.c_str(),
+                 what.c_str());
+    return false;
+}
+
+std::string NestingWalk::reference(std::size_t depth) const {
+    std::string text = name_;
+    for (std::size_t d = 0; d < depth; ++d) text += "[0]";
+    return text;
+}
 
 bool read_nested_points(PyObject* object, const char* name, PointArray& out) {
     return NestedPoints(name).read(object, out);

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "binding/conversions.hpp"
+#include "binding/nested_points.hpp"
 #include "binding/numeric_buffer.hpp"
 #include "binding/text.hpp"
 #include "python/py_ref.hpp"
@@ -24,28 +25,16 @@ namespace ordavin::module {
 namespace {
 
 using binding::concat;
+using binding::kLengthFailed;
+using binding::kNotNested;
+using binding::nested_length;
 using python::PyRef;
-
-constexpr Py_ssize_t kNotNested = -1;
-constexpr Py_ssize_t kLengthFailed = -2;
-
-/// The length of an item that may hold further items: a sequence other than a str. kNotNested
-/// for anything else, a 0-d NumPy array (whose length query fails with TypeError) included;
-/// kLengthFailed, with the error set, when the length query fails otherwise.
-Py_ssize_t nested_length(PyObject* item) {
-    if (PyUnicode_Check(item) || !PySequence_Check(item)) return kNotNested;
-    const Py_ssize_t length = PySequence_Size(item);
-    if (length >= 0) return length;
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return kLengthFailed;
-    PyErr_Clear();
-    return kNotNested;
-}
 
 /// Nested sequences of numbers of one shape at every level, the shape taken from the first
 /// item of each level (a level whose first item does not nest holds numbers).
-class NestedNumbers {
+class NestedNumbers : binding::NestingWalk {
 public:
-    explicit NestedNumbers(const char* name) : name_(name) {}
+    explicit NestedNumbers(const char* name) : NestingWalk(name) {}
 
     /// The shape; nothing with an error set when it cannot be read.
     std::optional<std::vector<std::size_t>> find_shape(PyObject* object, Py_ssize_t length) {
@@ -89,17 +78,7 @@ private:
         }
         const Py_ssize_t length = nested_length(object);
         if (length == kLengthFailed) return false;
-        const auto expected = static_cast<Py_ssize_t>(shape_[depth]);
-        if (length == kNotNested) {
-            return inconsistent(
-                depth, concat({" is not a sequence, while ", reference(depth), " holds ",
-                               std::to_string(expected), expected == 1 ? " entry" : " entries"}));
-        }
-        if (length != expected) {
-            return inconsistent(depth,
-                                concat({" holds ", std::to_string(length), " entries, while ",
-                                        reference(depth), " holds ", std::to_string(expected)}));
-        }
+        if (!has_length(depth, length, shape_[depth])) return false;
         for (Py_ssize_t i = 0; i < length; ++i) {
             PyRef item = PyRef::steal(PySequence_GetItem(object, i));
             if (!item) return false;
@@ -110,27 +89,7 @@ private:
         return true;
     }
 
-    /// ValueError naming the item at the current position (at `depth`) and its model.
-    bool inconsistent(std::size_t depth, const std::string& what) const {
-        std::string item = name_;
-        for (std::size_t d = 0; d < depth; ++d) {
-            item += concat({"[", std::to_string(position_[d]), "]"});
-        }
-        PyErr_Format(PyExc_ValueError, "inconsistent nesting in '%s': %s%s", name_, item.c_str(),
-                     what.c_str());
-        return false;
-    }
-
-    /// The first item at `depth`, whose shape the others must have.
-    std::string reference(std::size_t depth) const {
-        std::string text = name_;
-        for (std::size_t d = 0; d < depth; ++d) text += "[0]";
-        return text;
-    }
-
-    const char* name_;
     std::vector<std::size_t> shape_;
-    std::vector<Py_ssize_t> position_;
 };
 
 /// An exact NumPy array of real numbers of any shape, read through its buffer; nothing, with
